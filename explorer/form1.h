@@ -1,0 +1,117 @@
+// The explorer's window: its controls, every member of its state in order of
+// declaration, and its event handlers and private procedures. The member
+// functions are split over files by concern: layout and start-up, view text,
+// evaluation, render pass (and, with the interaction, pause, selection,
+// ratio lock, fields and pictures).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "toolkit/controls.h"
+#include "toolkit/form.h"
+#include "toolkit/picture_box.h"
+
+class QMenu;
+
+namespace explorer {
+
+using Flag = std::int16_t; // true = -1, false = 0
+constexpr Flag True = -1;
+constexpr Flag False = 0;
+
+// A two-dimensional byte array indexed (column, row), stored row by row so
+// that a canvas row is contiguous.
+struct ByteGrid {
+    std::vector<std::uint8_t> data;
+    std::int32_t cols = 0;
+    void recreate(std::int32_t columns, std::int32_t rows)
+    {
+        cols = columns;
+        data.assign(std::size_t(columns) * std::size_t(rows), 0);
+    }
+    std::uint8_t& operator()(std::int32_t col, std::int32_t row)
+    {
+        return data[std::size_t(row) * std::size_t(cols) + std::size_t(col)];
+    }
+    std::uint8_t operator()(std::int32_t col, std::int32_t row) const
+    {
+        return data[std::size_t(row) * std::size_t(cols) + std::size_t(col)];
+    }
+    bool empty() const { return data.empty(); }
+};
+
+class Form1 : public tk::Form {
+    Q_OBJECT
+public:
+    Form1();
+
+    // Controls, owned by the window.
+    tk::PictureBox* Picture1;
+    tk::CommandButton* Command1;
+    tk::CommandButton* Command2;
+    tk::CommandButton* Command3;
+    tk::TextBox* Text1;
+    tk::TextBox* Text2;
+    tk::TextBox* Text3;
+    tk::TextBox* Text4;
+    tk::TextBox* Text5;
+    tk::TextBox* Text6;
+    QMenu* FileMenu;
+    tk::MenuItem* OpenMenu;
+    tk::MenuItem* SaveMenu;
+    QMenu* OptionsMenu;
+    tk::MenuItem* RatioCheck;
+
+    // State, in order of declaration; all zero until Form_Load.
+    std::int32_t DirTable[16] = {};
+    std::int32_t MaxIter = 0;
+    std::int32_t ColorCycle = 0;
+    std::vector<double> XValues;
+    std::vector<double> YValues;
+    Flag Running = 0;
+    Flag KeepRatio = 0;
+    Flag FieldsStale = 0;
+    Flag CenterDrag = 0;
+    Flag CornerDrag = 0;
+    Flag CenterBox = 0;
+    Flag CornerBox = 0;
+    std::int32_t ScreenW = 0;
+    std::int32_t ScreenH = 0;
+    std::int32_t LastCol = 0;
+    std::int32_t LastRow = 0;
+    std::int32_t PicW = 0;
+    std::int32_t PicH = 0;
+    std::int32_t AnchorX = 0, AnchorY = 0;
+    std::int32_t EndX = 0, EndY = 0;
+    std::int32_t CurX = 0, CurY = 0;
+    std::int32_t BoxX = 0, BoxY = 0;
+    double SavedXMin = 0, SavedXMax = 0, SavedYMin = 0, SavedYMax = 0;
+    double XMin = 0;
+    double XMax = 0;
+    double YMin = 0;
+    double YMax = 0;
+    double MidPoint = 0;
+    double HalfSize = 0;
+    std::int32_t Palette[256] = {};
+    ByteGrid DoneGrid;
+    ByteGrid LevelGrid;
+
+    // Event handlers (public so that tests can raise them as the toolkit does).
+    void Form_Load();
+    void Command1_Click();
+
+    // Private procedures in spirit; public for the tests.
+    void UpdateXY();
+    std::int32_t ZelmarPoint(std::int32_t DoX, std::int32_t DoY);
+    std::int32_t GetFlag(std::int32_t a, std::int32_t b) const;
+    std::int32_t GetPixel(std::int32_t a, std::int32_t b) const;
+    void DoIt();
+    void TraceSet(std::int32_t StartX, std::int32_t StartY);
+
+private:
+    void createControls();
+    void connectHandlers();
+};
+
+} // namespace explorer

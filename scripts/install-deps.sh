@@ -1,0 +1,20 @@
+#!/bin/sh
+# Installs the Debian packages the build, the tests and the programs need,
+# asking apt only for what is missing. Runs apt through sudo when not root.
+set -eu
+
+PACKAGES="cmake ninja-build g++ make qt6-base-dev libgl-dev libgtest-dev libgmock-dev \
+libbenchmark-dev xvfb openbox xdotool imagemagick"
+
+missing=""
+for p in $PACKAGES; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing="$missing $p"
+    fi
+done
+[ -z "$missing" ] && exit 0
+
+if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
+echo "Installing:$missing"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends $missing

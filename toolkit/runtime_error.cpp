@@ -1,0 +1,84 @@
+// Run-time errors: construction, the replaceable reporter and the handler guard.
+// runHandler re-enters freely: a handler may yield and so run others inside it.
+#include "runtime_error.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include <utility>
+
+namespace tk {
+
+namespace {
+
+int depth = 0;
+
+void showMessageBox(const RuntimeError& error)
+{
+    QWidget* parent = QApplication::activeWindow();
+    const QString title = parent ? parent->windowTitle() : QApplication::applicationName();
+    QMessageBox::critical(parent, title,
+                          QStringLiteral("Run-time error '%1':\n\n%2")
+                              .arg(error.number())
+                              .arg(error.description()));
+}
+
+ErrorReporter& reporterSlot()
+{
+    static ErrorReporter reporter = showMessageBox;
+    return reporter;
+}
+
+} // namespace
+
+RuntimeError::RuntimeError(int number, QString description)
+    : number_(number), description_(std::move(description)),
+      what_(description_.toStdString())
+{
+}
+
+void raiseOverflow()
+{
+    throw RuntimeError(ErrOverflow, QStringLiteral("Overflow"));
+}
+
+void raiseDivisionByZero()
+{
+    throw RuntimeError(ErrDivisionByZero, QStringLiteral("Division by zero"));
+}
+
+ErrorReporter setErrorReporter(ErrorReporter reporter)
+{
+    ErrorReporter previous = std::move(reporterSlot());
+    reporterSlot() = reporter ? std::move(reporter) : ErrorReporter(showMessageBox);
+    return previous;
+}
+
+void reportError(const RuntimeError& error)
+{
+    reporterSlot()(error);
+}
+
+int handlerDepth()
+{
+    return depth;
+}
+
+void runHandler(const std::function<void()>& handler)
+{
+    struct DepthScope {
+        DepthScope() { ++depth; }
+        ~DepthScope() { --depth; }
+    } scope;
+    try {
+        handler();
+    } catch (const RuntimeError& error) {
+        reportError(error);
+    } catch (const std::bad_alloc&) {
+        reportError(RuntimeError(7, QStringLiteral("Out of memory")));
+    } catch (const std::exception& e) {
+        reportError(RuntimeError(51, QStringLiteral("Internal error: %1").arg(e.what())));
+    }
+}
+
+} // namespace tk

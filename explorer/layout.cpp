@@ -57,8 +57,10 @@ void Form1::createControls()
     }
 
     FileMenu = addMenu(QStringLiteral("&File"));
-    OpenMenu = new tk::MenuItem(QStringLiteral("&Open"), QKeySequence(Qt::CTRL | Qt::Key_O), 0, this);
-    SaveMenu = new tk::MenuItem(QStringLiteral("&Save"), QKeySequence(Qt::CTRL | Qt::Key_S), 0, this);
+    OpenMenu =
+        new tk::MenuItem(QStringLiteral("&Open"), QKeySequence(Qt::CTRL | Qt::Key_O), 0, this);
+    SaveMenu =
+        new tk::MenuItem(QStringLiteral("&Save"), QKeySequence(Qt::CTRL | Qt::Key_S), 0, this);
     FileMenu->addAction(OpenMenu);
     FileMenu->addAction(SaveMenu);
     OptionsMenu = addMenu(QStringLiteral("&Options"));

@@ -9,8 +9,7 @@
 
 namespace tk {
 
-template <class Base>
-void Placed<Base>::placeTwips(int left, int top, int width, int height)
+template <class Base> void Placed<Base>::placeTwips(int left, int top, int width, int height)
 {
     const auto px = [](float v) { return int(std::lround(v)); };
     this->setGeometry(toLogical(px(ScaleX(float(left)))), toLogical(px(ScaleY(float(top)))),

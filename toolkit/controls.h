@@ -15,8 +15,7 @@
 namespace tk {
 
 // Left/Top/Width/Height of a control in device pixels.
-template <class Base>
-class Placed : public Base {
+template <class Base> class Placed : public Base {
 public:
     using Base::Base;
     int Left() const { return toDevice(this->x()); }

@@ -17,10 +17,9 @@ void showMessageBox(const RuntimeError& error)
 {
     QWidget* parent = QApplication::activeWindow();
     const QString title = parent ? parent->windowTitle() : QApplication::applicationName();
-    QMessageBox::critical(parent, title,
-                          QStringLiteral("Run-time error '%1':\n\n%2")
-                              .arg(error.number())
-                              .arg(error.description()));
+    QMessageBox::critical(
+        parent, title,
+        QStringLiteral("Run-time error '%1':\n\n%2").arg(error.number()).arg(error.description()));
 }
 
 ErrorReporter& reporterSlot()
@@ -32,8 +31,7 @@ ErrorReporter& reporterSlot()
 } // namespace
 
 RuntimeError::RuntimeError(int number, QString description)
-    : number_(number), description_(std::move(description)),
-      what_(description_.toStdString())
+    : number_(number), description_(std::move(description)), what_(description_.toStdString())
 {
 }
 

@@ -77,8 +77,7 @@ int handlerDepth();
 // reported, and never crosses Qt's event loop.
 void runHandler(const std::function<void()>& handler);
 
-template <class F>
-void guarded(F&& f)
+template <class F> void guarded(F&& f)
 {
     runHandler(std::function<void()>(std::forward<F>(f)));
 }

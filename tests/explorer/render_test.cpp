@@ -1,0 +1,182 @@
+// The render pass against the reference on several views and canvases, and
+// its run states: captions, pointer and nesting of "Re&start".
+#include <QCursor>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include "explorer_fixture.h"
+#include "reference_render.h"
+#include "support/test_support.h"
+#include "toolkit/runtime_error.h"
+
+using testing_support::makeExplorer;
+using testing_support::setView;
+
+namespace {
+
+void expectSameAsReference(const explorer::Form1& form, const reference::View& v, int w, int h)
+{
+    const reference::Picture ref = reference::render(v, w, h);
+    int levelDiffs = 0, doneDiffs = 0, pixelDiffs = 0;
+    for (int c = 0; c < w; ++c)
+        for (int r = 0; r < h; ++r) {
+            levelDiffs += form.LevelGrid(c, r) != ref.level[c][r];
+            doneDiffs += form.DoneGrid(c, r) != ref.done[c][r];
+            pixelDiffs += form.Picture1->Point(c, r) != ref.colour[std::size_t(r) * w + c];
+        }
+    EXPECT_EQ(levelDiffs, 0) << "level grid differs";
+    EXPECT_EQ(doneDiffs, 0) << "done grid differs";
+    EXPECT_EQ(pixelDiffs, 0) << "plotted pixels differ";
+}
+
+void expectIdle(const explorer::Form1& form)
+{
+    EXPECT_EQ(form.Command1->Caption(), "&Go");
+    EXPECT_EQ(form.Command2->Caption(), "&Pause");
+    EXPECT_EQ(form.Running, explorer::False);
+    EXPECT_EQ(form.Picture1->cursor().shape(), Qt::CrossCursor);
+}
+
+struct Scene {
+    const char* name;
+    reference::View view;
+    int width, height;
+};
+
+void PrintTo(const Scene& s, std::ostream* os)
+{
+    *os << s.name << " " << s.width << "x" << s.height;
+}
+
+class RenderMatchesReference : public ::testing::TestWithParam<Scene> {};
+
+TEST_P(RenderMatchesReference, GridsAndPixels)
+{
+    const Scene& s = GetParam();
+    auto form = makeExplorer(s.width, s.height);
+    setView(*form, s.view.xMin, s.view.xMax, s.view.yMin, s.view.yMax);
+    tk::guarded([&] { form->Command1_Click(); });
+    EXPECT_TRUE(testing_support::takeReports().empty());
+    expectSameAsReference(*form, s.view, s.width, s.height);
+    expectIdle(*form);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Views, RenderMatchesReference,
+    ::testing::Values(Scene{"start", {-4, 4, -3, 3}, 160, 120},
+                      Scene{"start_odd", {-4, 4, -3, 3}, 97, 61},
+                      Scene{"full", {-2.5, 1, -1.3125, 1.3125}, 200, 150},
+                      Scene{"no_set_point", {10, 11, -0.375, 0.375}, 40, 30},
+                      // Columns -3, 0, 3 by rows 3, 0, -3: only c = 0 is in the set.
+                      Scene{"isolated_pixel", {-3, 3, -3, 3}, 3, 3},
+                      // c = 0, in the set, lands on the last column and row.
+                      Scene{"set_at_last_column_and_row", {-1, 0, 0, 0.75}, 64, 48},
+                      Scene{"seahorse", {-0.75, -0.73, 0.1, 0.115}, 120, 90},
+                      Scene{"mirrored", {1, -2, 1.2, -1.2}, 80, 60},
+                      Scene{"zero_width", {-0.5, -0.5, -1, 1}, 20, 30}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(RenderPass, IsolatedPixelEvaluatesAllItsNeighboursOnce)
+{
+    const reference::Picture ref = reference::render({-3, 3, -3, 3}, 3, 3);
+    EXPECT_EQ(ref.evaluations, 9);
+    auto form = makeExplorer(3, 3);
+    setView(*form, -3, 3, -3, 3);
+    form->Command1_Click();
+    EXPECT_EQ(form->LevelGrid(1, 1), 0);
+    EXPECT_EQ(form->Picture1->Point(1, 1), 0);
+}
+
+TEST(RenderPass, StateWhileRunningAndAfter)
+{
+    auto form = makeExplorer(30, 20);
+    int seen = 0;
+    QTimer::singleShot(0, form.get(), [&] {
+        ++seen;
+        EXPECT_EQ(form->Running, explorer::True);
+        EXPECT_EQ(form->Command1->Caption(), "Re&start");
+        EXPECT_EQ(form->Command2->Caption(), "&Pause");
+        EXPECT_EQ(form->Picture1->cursor().shape(), Qt::ForbiddenCursor);
+    });
+    form->Command1_Click();
+    EXPECT_EQ(seen, 1);
+    expectIdle(*form);
+}
+
+// "Re&start" clicked from inside the first pass's yield runs a complete pass
+// of the view at that moment; the outer pass then only re-plots, so the
+// whole canvas shows the new view.
+TEST(RenderPass, RestartNestsACompletePassOfTheNewView)
+{
+    auto form = makeExplorer(48, 36);
+    setView(*form, -4, 4, -3, 3);
+    int restarts = 0;
+    QTimer::singleShot(0, form.get(), [&] {
+        setView(*form, -2.5, 1, -1.3125, 1.3125);
+        ++restarts;
+        form->Command1->click();
+    });
+    form->Command1->click();
+    EXPECT_EQ(restarts, 1);
+    expectSameAsReference(*form, {-2.5, 1, -1.3125, 1.3125}, 48, 36);
+    expectIdle(*form);
+}
+
+TEST(RenderPass, RestartTwiceNestsThreePasses)
+{
+    auto form = makeExplorer(40, 30);
+    int outerDepth = 0, innerDepth = 0;
+    QTimer::singleShot(0, form.get(), [&] {
+        outerDepth = tk::handlerDepth();
+        QTimer::singleShot(0, form.get(), [&] {
+            innerDepth = tk::handlerDepth();
+            setView(*form, -0.75, -0.73, 0.1, 0.115);
+            form->Command1->click();
+        });
+        form->Command1->click();
+    });
+    form->Command1->click();
+    EXPECT_EQ(outerDepth, 1); // inside the first pass
+    EXPECT_EQ(innerDepth, 2); // inside the second, nested in the first
+    expectSameAsReference(*form, {-0.75, -0.73, 0.1, 0.115}, 40, 30);
+    expectIdle(*form);
+}
+
+TEST(RenderPass, OverflowEndsThePassReportedAndIdle)
+{
+    auto form = makeExplorer(20, 15);
+    setView(*form, 1e200, 2e200, -1, 1);
+    form->Command1->click();
+    const auto reports = testing_support::takeReports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].number, tk::ErrOverflow);
+    expectIdle(*form);
+    EXPECT_EQ(form->cursor().shape(), Qt::ArrowCursor);
+}
+
+TEST(RenderPass, OneColumnCanvasFailsWithDivisionByZero)
+{
+    auto form = makeExplorer(1, 15);
+    form->Command1->click();
+    const auto reports = testing_support::takeReports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].number, tk::ErrDivisionByZero);
+    expectIdle(*form);
+}
+
+TEST(RenderPassDeathTest, ClosingTheWindowDuringAPassEndsTheProgram)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            auto form = makeExplorer(200, 150);
+            form->show();
+            QTimer::singleShot(0, form.get(), [&] { form->close(); });
+            form->Command1->click();
+            std::_Exit(3); // not reached: the close ends the program
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+} // namespace

@@ -24,6 +24,9 @@ const Expected table[] = {
     // Taller than wide: the strip offsets are negative and truncate toward
     // zero (-335 / 2 = -167).
     {"745x1000", 745, 1000, 999, 749, 1000 - 167, 1000 - 183},
+    // A high-DPI screen: a pixel is a device pixel, so the canvas has one
+    // image pixel per screen pixel.
+    {"1024x768-dpr2", 2048, 1536, 1535, 1151, 1752, 1736},
 };
 
 const Expected* expectedScreen()
@@ -40,7 +43,9 @@ TEST(StartUp, LayoutForTheScreen)
     const Expected* e = expectedScreen();
     if (!e)
         GTEST_SKIP() << "run by ctest with a simulated screen";
-    ASSERT_EQ(QGuiApplication::primaryScreen()->geometry().size(), QSize(e->screenW, e->screenH));
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    ASSERT_EQ(screen->geometry().size() * screen->devicePixelRatio(),
+              QSize(e->screenW, e->screenH));
 
     explorer::Form1 form;
     form.Form_Load();
@@ -60,16 +65,17 @@ TEST(StartUp, LayoutForTheScreen)
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(buttons[i]->Left(), e->buttonLeft) << "Command" << i + 1;
         EXPECT_EQ(buttons[i]->Top(), tops[i]) << "Command" << i + 1;
-        EXPECT_EQ(buttons[i]->Width(), 80);
-        EXPECT_EQ(buttons[i]->Height(), 40);
+        EXPECT_EQ(buttons[i]->Width(), 80 * screen->devicePixelRatio());
+        EXPECT_EQ(buttons[i]->Height(), 40 * screen->devicePixelRatio());
     }
     // Field tops stay as designed: pairs 450 twips apart, 600 between pairs.
     const int fieldTops[] = {10, 40, 80, 110, 150, 180};
+    const int dpr = int(screen->devicePixelRatio());
     const tk::TextBox* fields[] = {form.Text1, form.Text2, form.Text3,
                                    form.Text4, form.Text5, form.Text6};
     for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(fields[i]->Left(), e->fieldLeft) << "Text" << i + 1;
-        EXPECT_EQ(fields[i]->Top(), fieldTops[i]) << "Text" << i + 1;
+        EXPECT_EQ(fields[i]->Top(), fieldTops[i] * dpr) << "Text" << i + 1;
     }
 }
 

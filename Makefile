@@ -1,8 +1,12 @@
 # One-command entry points: each installs what is missing, builds, and runs.
 BUILD ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
+FUZZ_BUILD ?= build-fuzz
+ASAN_BUILD ?= build-asan
+# Length of each fuzz target's run under `make fuzz`, in seconds.
+FUZZ_SECONDS ?= 300
 
-.PHONY: all deps configure build zelmar interest test bench clean
+.PHONY: all deps configure build zelmar interest test fuzz-short fuzz test-asan bench clean
 
 all: build
 
@@ -26,11 +30,35 @@ interest: configure
 	    cmake --build $(BUILD) --target interest && ./$(BUILD)/calculator/interest; \
 	else echo "The calculator is not built yet."; fi
 
-test: build
+# Every test, headless, then a short run of each fuzz target.
+test: build fuzz-short
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2
+	cd $(FUZZ_BUILD) && ctest --output-on-failure -L fuzz
+
+$(FUZZ_BUILD)/build.ninja:
+	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DCMAKE_CXX_COMPILER=clang++ -DZELMAR_FUZZ=ON -DZELMAR_BUILD_BENCH=OFF
+
+fuzz-short: deps $(FUZZ_BUILD)/build.ninja
+	cmake --build $(FUZZ_BUILD) --target fuzzers
+
+# Longer fuzzing: FUZZ_SECONDS per target; crash inputs are written to $(FUZZ_BUILD)/tests/fuzz.
+fuzz: fuzz-short
+	cmake -S . -B $(FUZZ_BUILD) -DFUZZ_SECONDS=$(FUZZ_SECONDS) >/dev/null
+	cd $(FUZZ_BUILD) && ctest --output-on-failure -L fuzz; status=$$?; cd ..; \
+	    cmake -S . -B $(FUZZ_BUILD) -DFUZZ_SECONDS=5 >/dev/null; exit $$status
+
+# The whole test suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
+test-asan: deps
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZELMAR_SANITIZE=ON \
+	    -DZELMAR_BUILD_BENCH=OFF
+	cmake --build $(ASAN_BUILD)
+	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen \
+	    ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	    ctest --output-on-failure -j2 -LE fuzz
 
 bench: build
 	./$(BUILD)/bench/zelmar_bench
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(FUZZ_BUILD) $(ASAN_BUILD)

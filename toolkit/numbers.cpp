@@ -95,6 +95,11 @@ QString Str(double value)
     const auto ePos = sci.find('e');
     std::string digits = sci.substr(0, 1) + sci.substr(2, ePos - 2);
     const int exponent = std::stoi(sci.substr(ePos + 1));
+    // Near the top of the double range the 15-digit rounding can go past the
+    // largest double; such a text would no longer parse. Keep it in range.
+    static const std::string largest = "179769313486231";
+    if (exponent == 308 && digits > largest)
+        digits = largest;
     while (digits.size() > 1 && digits.back() == '0')
         digits.pop_back();
 

@@ -85,6 +85,19 @@ TEST(Str, ParsesBackWithinFifteenDigits)
     }
 }
 
+// Found by fuzzing: the 15-digit text of the largest doubles rounded past
+// the range and could not be parsed back.
+TEST(Str, TopOfTheRangeParsesBack)
+{
+    const double max = std::numeric_limits<double>::max();
+    for (double v : {max, -max, std::nextafter(max, 0.0), 1.797693134862315e308}) {
+        const QString text = tk::Str(v);
+        EXPECT_NO_THROW(tk::Val(text)) << text.toStdString();
+    }
+    EXPECT_EQ(tk::Str(-max).toStdString(), "-1.79769313486231E+308");
+    EXPECT_EQ(tk::Str(1.79769313486231e308).toStdString(), " 1.79769313486231E+308");
+}
+
 TEST(Rounding, HalvesToEvenAndOverflow)
 {
     EXPECT_EQ(tk::RoundToInt32(0.5), 0);

@@ -30,10 +30,10 @@ interest: configure
 	    cmake --build $(BUILD) --target interest && ./$(BUILD)/calculator/interest; \
 	else echo "The calculator is not built yet."; fi
 
-# Every test, headless, then a short run of each fuzz target.
+# A short run of each fuzz target, then every test, headless.
 test: build fuzz-short
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2
 	cd $(FUZZ_BUILD) && ctest --output-on-failure -L fuzz
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2
 
 $(FUZZ_BUILD)/build.ninja:
 	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -1,0 +1,186 @@
+// Currency and the plain text forms. Currency rounding is done on decimal
+// digits, never by multiplying a double by 10000, which would add a rounding
+// of its own before the one that is wanted.
+#include "conversions.h"
+
+#include "runtime_error.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <string>
+#include <string_view>
+
+namespace tk {
+
+namespace {
+
+bool isDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
+// A decimal number as digits x 10^exponent; digits has no leading zeros and
+// is empty for zero.
+struct Decimal {
+    bool negative = false;
+    std::string digits;
+    long exponent = 0;
+};
+
+// Reads the leading number of a text with the grammar of Val.
+Decimal leadingDecimal(const QString& text)
+{
+    Decimal d;
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    while (i < n && (text[i] == u' ' || text[i] == u'\t' || text[i] == u'\n' || text[i] == u'\r'))
+        ++i;
+    if (i < n && (text[i] == u'+' || text[i] == u'-'))
+        d.negative = text[i++] == u'-';
+
+    bool anyDigit = false;
+    bool seenPoint = false;
+    long fractionDigits = 0;
+    for (; i < n; ++i) {
+        if (isDigit(text[i])) {
+            anyDigit = true;
+            if (!d.digits.empty() || text[i] != u'0')
+                d.digits += char(text[i].unicode());
+            if (seenPoint)
+                ++fractionDigits;
+        } else if (text[i] == u'.' && !seenPoint) {
+            seenPoint = true;
+        } else {
+            break;
+        }
+    }
+    if (!anyDigit)
+        return {};
+
+    // The exponent counts only when at least one digit follows its marker.
+    // Its size is capped: far beyond 10^±30 the outcome (overflow or zero)
+    // no longer depends on it.
+    long exponent = 0;
+    if (i < n && (text[i] == u'e' || text[i] == u'E')) {
+        qsizetype j = i + 1;
+        bool negativeExponent = false;
+        if (j < n && (text[j] == u'+' || text[j] == u'-'))
+            negativeExponent = text[j++] == u'-';
+        for (; j < n && isDigit(text[j]); ++j)
+            exponent = std::min(exponent * 10 + (text[j].unicode() - u'0'), 1'000'000L);
+        if (negativeExponent)
+            exponent = -exponent;
+    }
+    // Leading zeros are already gone; a fraction like .0005 keeps its count
+    // of fraction digits, which places the remaining digits correctly.
+    d.exponent = exponent - fractionDigits;
+    return d;
+}
+
+// Rounds a decimal to whole ten-thousandths, ties to even, and checks the range.
+Currency toTenThousandths(const Decimal& d)
+{
+    if (d.digits.empty())
+        return 0;
+    const long shift = d.exponent + 4; // value x 10^4 = digits x 10^shift
+    const long length = long(d.digits.size());
+    // 2^63 has 19 digits; more integer digits can only overflow.
+    constexpr long MaxDigits = 19;
+
+    std::string_view kept = d.digits;
+    bool roundUp = false;
+    std::uint64_t magnitude = 0;
+    if (shift >= 0) {
+        if (length + shift > MaxDigits)
+            raiseOverflow();
+    } else {
+        const long cut = length + shift; // digits left of the rounding point
+        if (cut < 0)
+            return 0; // below a tenth of a ten-thousandth
+        kept = std::string_view(d.digits).substr(0, std::size_t(cut));
+        const std::string_view dropped = std::string_view(d.digits).substr(std::size_t(cut));
+        if (dropped[0] > '5') {
+            roundUp = true;
+        } else if (dropped[0] == '5') {
+            // digits has no trailing-zero trimming, so look for any non-zero.
+            const bool above = dropped.substr(1).find_first_not_of('0') != std::string_view::npos;
+            const bool keptOdd = !kept.empty() && (kept.back() - '0') % 2 == 1;
+            roundUp = above || keptOdd;
+        }
+        if (long(kept.size()) > MaxDigits)
+            raiseOverflow();
+    }
+    for (char c : kept)
+        magnitude = magnitude * 10 + std::uint64_t(c - '0');
+    for (long k = 0; k < shift; ++k)
+        magnitude *= 10;
+    if (roundUp)
+        ++magnitude;
+
+    // 19 digits fit an unsigned 64-bit value; the sign decides the limit.
+    constexpr std::uint64_t MaxPositive = 9223372036854775807ULL;
+    if (magnitude > MaxPositive + (d.negative ? 1 : 0))
+        raiseOverflow();
+    return d.negative ? Currency(0 - magnitude) : Currency(magnitude);
+}
+
+} // namespace
+
+Currency CurrencyFromText(const QString& text)
+{
+    return toTenThousandths(leadingDecimal(text));
+}
+
+Currency ToCurrency(double value)
+{
+    // 1e16 is far above the range and keeps the fixed-point text short.
+    if (!(std::fabs(value) < 1e16))
+        raiseOverflow();
+    // Fixed notation with four decimals is the exact binary value rounded
+    // once to the nearest ten-thousandth, ties to even.
+    std::array<char, 48> buf{};
+    const auto res =
+        std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::fixed, 4);
+    return CurrencyFromText(QString::fromLatin1(buf.data(), res.ptr - buf.data()));
+}
+
+double CurrencyToDouble(Currency value)
+{
+    // Reading the exact decimal text rounds once; int64 -> double followed by
+    // a division by 10000 would round twice above 2^53.
+    const std::string text = CurrencyText(value).toStdString();
+    double result = 0;
+    std::from_chars(text.data(), text.data() + text.size(), result);
+    return result;
+}
+
+QString CurrencyText(Currency value)
+{
+    const bool negative = value < 0;
+    const std::uint64_t magnitude = negative ? 0 - std::uint64_t(value) : std::uint64_t(value);
+    std::string text = negative ? "-" : "";
+    text += std::to_string(magnitude / CurrencyScale);
+    if (const std::uint64_t fraction = magnitude % CurrencyScale; fraction != 0) {
+        std::string decimals = std::to_string(fraction + CurrencyScale).substr(1);
+        while (decimals.back() == '0')
+            decimals.pop_back();
+        text += '.' + decimals;
+    }
+    return QString::fromLatin1(text.c_str());
+}
+
+QString DoubleText(double value)
+{
+    QString text = Str(value);
+    if (text.startsWith(u' '))
+        text.remove(0, 1);
+    return text;
+}
+
+QString IntegerText(std::int32_t value)
+{
+    return QString::number(value);
+}
+
+} // namespace tk

@@ -1,0 +1,68 @@
+// The common file dialog over QFileDialog, with a replaceable answerer.
+#include "common_dialog.h"
+
+#include <QFileDialog>
+#include <QStringList>
+
+#include <utility>
+
+namespace tk {
+
+namespace {
+
+CommonDialog::Answerer& answererSlot()
+{
+    static CommonDialog::Answerer answerer;
+    return answerer;
+}
+
+} // namespace
+
+CommonDialog::Answerer CommonDialog::setAnswerer(Answerer answerer)
+{
+    return std::exchange(answererSlot(), std::move(answerer));
+}
+
+QString CommonDialog::toNameFilter(const QString& filter)
+{
+    // "Pictures (*.bmp;*.dib)|*.bmp;*.dib" becomes "Pictures (*.bmp *.dib)":
+    // Qt reads the patterns from the last parentheses, space-separated, so a
+    // pattern list already written into the description is replaced.
+    const QStringList parts = filter.split(u'|');
+    QStringList entries;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString description = parts[i].trimmed();
+        if (description.endsWith(u')')) {
+            const qsizetype open = description.lastIndexOf(u'(');
+            if (open >= 0)
+                description = description.left(open).trimmed();
+        }
+        QStringList patterns = parts[i + 1].split(u';', Qt::SkipEmptyParts);
+        for (QString& p : patterns)
+            p = p.trimmed();
+        entries << QStringLiteral("%1 (%2)").arg(description, patterns.join(u' '));
+    }
+    return entries.join(QStringLiteral(";;"));
+}
+
+bool CommonDialog::show(Mode mode)
+{
+    const Request request{mode, toNameFilter(filter_), fileName_};
+    std::optional<QString> chosen;
+    if (const Answerer& answer = answererSlot()) {
+        chosen = answer(request);
+    } else {
+        const QString path =
+            mode == Mode::Open
+                ? QFileDialog::getOpenFileName(parent_, QString(), fileName_, request.nameFilter)
+                : QFileDialog::getSaveFileName(parent_, QString(), fileName_, request.nameFilter);
+        if (!path.isEmpty())
+            chosen = path;
+    }
+    if (!chosen)
+        return false;
+    fileName_ = *chosen;
+    return true;
+}
+
+} // namespace tk

@@ -1,5 +1,7 @@
-// The six coordinate fields: showing the view in them (UpdateXY). Each text
-// write below runs that field's change handler before the next line.
+// The six coordinate fields: showing the view in them (UpdateXY) and their
+// eighteen handlers. Each text write in UpdateXY runs that field's change
+// handler before the next line, and every handler here may also run nested
+// in a render pass's or a pause's yield.
 #include "form1.h"
 
 #include "toolkit/numbers.h"
@@ -20,6 +22,142 @@ void Form1::UpdateXY()
     Text5->setText(tk::Str(tk::CheckFloat(XMax - XMin)));
     Text6->setText(tk::Str(tk::CheckFloat(YMax - YMin)));
     FieldsStale = False;
+}
+
+// Bound fields: the typed value replaces the bound at every keystroke, and
+// with the lock on the other axis follows at once.
+
+void Form1::Text1_change()
+{
+    XMin = tk::Val(Text1->Text());
+    if (KeepRatio == True)
+        AdjustY();
+    FieldsStale = True;
+}
+
+void Form1::Text2_Change()
+{
+    XMax = tk::Val(Text2->Text());
+    if (KeepRatio == True)
+        AdjustY();
+    FieldsStale = True;
+}
+
+void Form1::Text3_Change()
+{
+    YMin = tk::Val(Text3->Text());
+    if (KeepRatio == True)
+        AdjustX();
+    FieldsStale = True;
+}
+
+void Form1::Text4_Change()
+{
+    YMax = tk::Val(Text4->Text());
+    if (KeepRatio == True)
+        AdjustX();
+    FieldsStale = True;
+}
+
+// Extent fields: the axis keeps its centre and takes the typed extent. The
+// centre and the new bounds are stored before they are checked, the half
+// extent after; a failure skips the follow-up and leaves FieldsStale alone.
+
+void Form1::Text5_Change()
+{
+    MidPoint = (XMax - XMin) / 2 + XMin;
+    tk::CheckFloat(MidPoint);
+    HalfSize = tk::CheckFloat(tk::Val(Text5->Text()) / 2);
+    XMin = MidPoint - HalfSize;
+    tk::CheckFloat(XMin);
+    XMax = MidPoint + HalfSize;
+    tk::CheckFloat(XMax);
+    if (KeepRatio == True)
+        AdjustY();
+    FieldsStale = True;
+}
+
+void Form1::Text6_Change()
+{
+    MidPoint = (YMax - YMin) / 2 + YMin;
+    tk::CheckFloat(MidPoint);
+    HalfSize = tk::CheckFloat(tk::Val(Text6->Text()) / 2);
+    YMin = MidPoint - HalfSize;
+    tk::CheckFloat(YMin);
+    YMax = MidPoint + HalfSize;
+    tk::CheckFloat(YMax);
+    if (KeepRatio == True)
+        AdjustX();
+    FieldsStale = True;
+}
+
+// Entering a field selects its whole text, so the first key replaces it.
+void Form1::selectAllText(tk::TextBox* box)
+{
+    box->setSelStart(0);
+    box->setSelLength(int(box->Text().size()));
+}
+
+void Form1::Text1_GotFocus()
+{
+    selectAllText(Text1);
+}
+
+void Form1::Text2_GotFocus()
+{
+    selectAllText(Text2);
+}
+
+void Form1::Text3_GotFocus()
+{
+    selectAllText(Text3);
+}
+
+void Form1::Text4_GotFocus()
+{
+    selectAllText(Text4);
+}
+
+void Form1::Text5_GotFocus()
+{
+    selectAllText(Text5);
+}
+
+void Form1::Text6_GotFocus()
+{
+    selectAllText(Text6);
+}
+
+// Leaving a field rewrites all six from the bounds, if anything changed.
+
+void Form1::Text1_LostFocus()
+{
+    UpdateXY();
+}
+
+void Form1::Text2_LostFocus()
+{
+    UpdateXY();
+}
+
+void Form1::Text3_LostFocus()
+{
+    UpdateXY();
+}
+
+void Form1::Text4_LostFocus()
+{
+    UpdateXY();
+}
+
+void Form1::Text5_LostFocus()
+{
+    UpdateXY();
+}
+
+void Form1::Text6_LostFocus()
+{
+    UpdateXY();
 }
 
 } // namespace explorer

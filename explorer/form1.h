@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "toolkit/common_dialog.h"
 #include "toolkit/controls.h"
 #include "toolkit/form.h"
 #include "toolkit/picture_box.h"
@@ -62,6 +63,8 @@ public:
     tk::MenuItem* SaveMenu;
     QMenu* OptionsMenu;
     tk::MenuItem* RatioCheck;
+    // The file dialog of the File menu; not a widget, shown only on demand.
+    tk::CommonDialog CommonDialog1{this};
 
     // State, in order of declaration; all zero until Form_Load.
     std::int32_t DirTable[16] = {};
@@ -100,6 +103,32 @@ public:
     // Event handlers (public so that tests can raise them as the toolkit does).
     void Form_Load();
     void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Picture1_MouseDown(std::int16_t Button, std::int16_t Shift, float x, float y);
+    void Picture1_MouseMove(std::int16_t Button, std::int16_t Shift, float x, float y);
+    void Picture1_MouseUp(std::int16_t Button, std::int16_t Shift, float x, float y);
+    void RatioCheck_Click(std::int16_t Index);
+    void Text1_change();
+    void Text2_Change();
+    void Text3_Change();
+    void Text4_Change();
+    void Text5_Change();
+    void Text6_Change();
+    void Text1_GotFocus();
+    void Text2_GotFocus();
+    void Text3_GotFocus();
+    void Text4_GotFocus();
+    void Text5_GotFocus();
+    void Text6_GotFocus();
+    void Text1_LostFocus();
+    void Text2_LostFocus();
+    void Text3_LostFocus();
+    void Text4_LostFocus();
+    void Text5_LostFocus();
+    void Text6_LostFocus();
+    void OpenMenu_Click(std::int16_t Index);
+    void SaveMenu_Click(std::int16_t Index);
 
     // Private procedures in spirit; public for the tests.
     void UpdateXY();
@@ -108,10 +137,15 @@ public:
     std::int32_t GetPixel(std::int32_t a, std::int32_t b) const;
     void DoIt();
     void TraceSet(std::int32_t StartX, std::int32_t StartY);
+    void CancelSelection();
+    void AdjustX();
+    void AdjustY();
 
 private:
     void createControls();
     void connectHandlers();
+    void drawBox(float x1, float y1, float x2, float y2);
+    void selectAllText(tk::TextBox* box);
 };
 
 } // namespace explorer

@@ -73,6 +73,35 @@ void Form1::createControls()
 void Form1::connectHandlers()
 {
     tk::Handle(Command1, &tk::CommandButton::Click, this, &Form1::Command1_Click);
+    tk::Handle(Command2, &tk::CommandButton::Click, this, &Form1::Command2_Click);
+    tk::Handle(Command3, &tk::CommandButton::Click, this, &Form1::Command3_Click);
+
+    tk::Handle(Picture1, &tk::PictureBox::MouseDown, this, &Form1::Picture1_MouseDown);
+    tk::Handle(Picture1, &tk::PictureBox::MouseMove, this, &Form1::Picture1_MouseMove);
+    tk::Handle(Picture1, &tk::PictureBox::MouseUp, this, &Form1::Picture1_MouseUp);
+
+    const struct {
+        tk::TextBox* box;
+        void (Form1::*change)();
+        void (Form1::*gotFocus)();
+        void (Form1::*lostFocus)();
+    } fields[] = {
+        {Text1, &Form1::Text1_change, &Form1::Text1_GotFocus, &Form1::Text1_LostFocus},
+        {Text2, &Form1::Text2_Change, &Form1::Text2_GotFocus, &Form1::Text2_LostFocus},
+        {Text3, &Form1::Text3_Change, &Form1::Text3_GotFocus, &Form1::Text3_LostFocus},
+        {Text4, &Form1::Text4_Change, &Form1::Text4_GotFocus, &Form1::Text4_LostFocus},
+        {Text5, &Form1::Text5_Change, &Form1::Text5_GotFocus, &Form1::Text5_LostFocus},
+        {Text6, &Form1::Text6_Change, &Form1::Text6_GotFocus, &Form1::Text6_LostFocus},
+    };
+    for (const auto& f : fields) {
+        tk::Handle(f.box, &tk::TextBox::Change, this, f.change);
+        tk::Handle(f.box, &tk::TextBox::GotFocus, this, f.gotFocus);
+        tk::Handle(f.box, &tk::TextBox::LostFocus, this, f.lostFocus);
+    }
+
+    tk::Handle(OpenMenu, &tk::MenuItem::Click, this, &Form1::OpenMenu_Click);
+    tk::Handle(SaveMenu, &tk::MenuItem::Click, this, &Form1::SaveMenu_Click);
+    tk::Handle(RatioCheck, &tk::MenuItem::Click, this, &Form1::RatioCheck_Click);
 }
 
 void Form1::Form_Load()

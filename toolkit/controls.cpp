@@ -43,6 +43,9 @@ void TextBox::setText(const QString& text)
         emit Change();
     else
         QLineEdit::setText(text);
+    // A written text is shown from its start: in a narrow box, the tail of
+    // a long number is its least telling part.
+    setCursorPosition(0);
 }
 
 void TextBox::setSelStart(int start)

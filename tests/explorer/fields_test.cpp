@@ -163,6 +163,21 @@ TEST(Fields, LeavingAfterTypingRewritesAllSixInTheNumberFormat)
     EXPECT_EQ(fieldTexts(*form), QStringList({"-4", " 2.5", "-3", " 3", " 6.5", " 6"}));
 }
 
+// A rewritten field shows the start of its number, not the tail that a
+// narrow box would scroll to.
+TEST(Fields, RewrittenFieldsShowTheStartOfLongNumbers)
+{
+    auto form = makeFields(true);
+    typeInto(form->Text1, "-0.811045943304008");
+    focusOut(form->Text1);
+    const QStringList texts = fieldTexts(*form);
+    EXPECT_EQ(texts[0], "-0.811045943304008");
+    EXPECT_EQ(texts[2], "-1.804142228739"); // 4.811045943304008 * 0.75 / 2
+    for (tk::TextBox* box :
+         {form->Text1, form->Text2, form->Text3, form->Text4, form->Text5, form->Text6})
+        EXPECT_EQ(box->cursorPosition(), 0) << box->Text().toStdString();
+}
+
 TEST(Fields, LeavingWithoutTypingRewritesNothing)
 {
     auto form = makeFields(false);

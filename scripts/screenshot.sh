@@ -1,0 +1,91 @@
+#!/bin/sh
+# Makes docs/zelmar.png, the explorer after a render, for the README: starts
+# a private X server with a window manager, renders the start view, frames a
+# zoom with the mouse, renders that, and takes the picture. Stops only what it
+# started.
+#
+#   scripts/screenshot.sh [build-dir] [output.png]
+#
+# Needs Xvfb, openbox, xdotool and ImageMagick (make deps installs them).
+set -eu
+
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=${1:-$ROOT/build}
+OUT=${2:-$ROOT/docs/zelmar.png}
+ZELMAR=$BUILD/explorer/Zelmar
+[ -x "$ZELMAR" ] || { echo "no $ZELMAR: build first (make build)" >&2; exit 1; }
+
+# A free display number.
+N=90
+while [ -e "/tmp/.X$N-lock" ] || [ -e "/tmp/.X11-unix/X$N" ]; do N=$((N + 1)); done
+export DISPLAY=":$N"
+
+XVFB_PID="" WM_PID="" APP_PID=""
+cleanup() {
+    for pid in $APP_PID $WM_PID $XVFB_PID; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+}
+trap cleanup EXIT INT TERM
+
+# A 1024 x 768 screen: the canvas is 768 x 576.
+Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+XVFB_PID=$!
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+openbox >/dev/null 2>&1 &
+WM_PID=$!
+sleep 1
+
+"$ZELMAR" >/dev/null 2>&1 &
+APP_PID=$!
+WIN=""
+for _ in $(seq 100); do
+    WIN=$(xdotool search --pid "$APP_PID" --name "Brenn" 2>/dev/null | head -n 1) && [ -n "$WIN" ] && break
+    sleep 0.1
+done
+[ -n "$WIN" ] || { echo "the explorer window did not appear" >&2; exit 1; }
+xdotool windowactivate --sync "$WIN" >/dev/null 2>&1 || true
+sleep 0.5
+
+# The render has finished when the screen stops changing for a while.
+wait_still() {
+    last="" same=0
+    for _ in $(seq 240); do
+        now=$(import -window root rgb:- | md5sum)
+        if [ "$now" = "$last" ]; then same=$((same + 1)); else same=0; fi
+        [ "$same" -ge 3 ] && return 0
+        last=$now
+        sleep 0.5
+    done
+    echo "the render did not finish" >&2
+    exit 1
+}
+
+# The canvas's top edge on the screen: the first white row from the top at
+# the left edge (title bar and menu bar are not white; the empty canvas is).
+CANVAS_Y=$(import -window root -crop 1x300+2+0 +repage txt:- |
+           awk -F'[,:]' '/#FFFFFF/ { print $2; exit }')
+[ -n "$CANVAS_Y" ] || { echo "the canvas was not found on the screen" >&2; exit 1; }
+
+xdotool key alt+g
+wait_still
+
+# Frame the valley between the main body and the bulb on its left with a
+# left-button drag, corner to corner, then render it.
+drag() { # x1 y1 x2 y2, canvas pixels
+    xdotool mousemove "$1" $(($2 + CANVAS_Y))
+    xdotool mousedown 1
+    steps=8
+    for i in $(seq $steps); do
+        xdotool mousemove $(($1 + ($3 - $1) * i / steps)) $(($2 + CANVAS_Y + ($4 - $2) * i / steps))
+        sleep 0.05
+    done
+    xdotool mouseup 1
+}
+drag 280 261 340 306
+sleep 0.3
+xdotool key alt+g
+wait_still
+
+mkdir -p "$(dirname "$OUT")"
+import -window root -resize 75% -strip PNG24:"$OUT"
+echo "wrote $OUT ($(wc -c <"$OUT") bytes)"

@@ -114,21 +114,6 @@ TEST(Pause, ResumeGoesOnWithTheNextRowAndDrawsTheWholeView)
     EXPECT_EQ(fieldTexts(*form), fieldsBefore);
 }
 
-TEST(Pause, ResumeFromTheRunningStateSwitchesThePointerBack)
-{
-    auto form = makeExplorer(40, 30);
-    Qt::CursorShape afterResume = Qt::BlankCursor;
-    atNextYield(*form, [&] {
-        atNextYield(*form, [&] {
-            form->Command2->click();
-            afterResume = form->Picture1->cursor().shape();
-        });
-        form->Command2->click();
-    });
-    form->Command1->click();
-    EXPECT_EQ(afterResume, Qt::ForbiddenCursor);
-}
-
 // "Re&start" while paused runs a complete pass of the view at that moment
 // inside the wait; the wait then ends, and the suspended pass re-plots its
 // remaining rows with Running already cleared, where "&Pause" does nothing.
@@ -263,18 +248,6 @@ TEST(ExitDeathTest, EndsTheProgramAtOnceWhilePaused)
             });
             form->Command1->click();
             std::_Exit(4);
-        },
-        ::testing::ExitedWithCode(0), "");
-}
-
-TEST(ExitDeathTest, EndsTheProgramWhenIdle)
-{
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            auto form = makeExplorer(40, 30);
-            form->Command3->click();
-            std::_Exit(3);
         },
         ::testing::ExitedWithCode(0), "");
 }

@@ -292,26 +292,4 @@ TEST(Pictures, FailedSaveLeavesTheExistingFileIntact)
     EXPECT_EQ(rgb(QImage(target, "BMP")), rgb(form->Picture1->image()));
 }
 
-TEST(Pictures, LoadPictureRefusesHugeHeadersBeforeReading)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("wide.bmp");
-    writeAll(path, bitmapHeader(tk::MaxPictureSide + 1, 1));
-    try {
-        tk::LoadPicture(path);
-        ADD_FAILURE() << "no error";
-    } catch (const tk::RuntimeError& e) {
-        EXPECT_EQ(e.number(), tk::ErrInvalidPicture);
-        EXPECT_TRUE(e.description().contains("larger than")) << e.description().toStdString();
-    }
-    // At the limit the header passes and the reader decides: here, no pixels.
-    writeAll(path, bitmapHeader(tk::MaxPictureSide, 1));
-    try {
-        tk::LoadPicture(path);
-        ADD_FAILURE() << "no error";
-    } catch (const tk::RuntimeError& e) {
-        EXPECT_FALSE(e.description().contains("larger than")) << e.description().toStdString();
-    }
-}
-
 } // namespace

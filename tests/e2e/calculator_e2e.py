@@ -1,0 +1,170 @@
+"""End-to-end cases of the shipped loan calculator, interest: the start
+texts, each of the four terms computed from three typed fields, Reset, a loan
+without a solution, and Exit. The cases run in order on one run of the
+program; each computation starts from a Reset."""
+
+from atspi_driver import (Atspi, Program, Run, TimeLimit, check, check_equal, find_all,
+                          has_state, press, selection_of, text_of, wait_for)
+
+TITLE = "Brenn's Tolv Loan Calculator"
+FIELDS = ["Loan Amount", "Interest Rate", "# of Months", "Monthly Payment"]
+START_TEXTS = {"Loan Amount": "$0.00", "Interest Rate": "0.00", "# of Months": "0",
+               "Monthly Payment": "$0.00"}
+
+# Three typed terms, in typing order, the missing one and the text Compute
+# writes into it.
+COMPUTATIONS = [
+    ("payment", {"Loan Amount": "100000", "Interest Rate": "7", "# of Months": "360"},
+     "Monthly Payment", "665.302495179187"),
+    ("loan", {"Interest Rate": "12", "# of Months": "12", "Monthly Payment": "88.85"},
+     "Loan Amount", "1000.0136"),
+    ("months", {"Loan Amount": "100000", "Interest Rate": "7", "Monthly Payment": "665.30"},
+     "# of Months", "360"),
+    ("rate", {"Loan Amount": "1000", "# of Months": "12", "Monthly Payment": "100"},
+     "Interest Rate", "35.0590572924738"),
+]
+
+run = Run(__doc__)
+program = Program(run.args.program, TITLE, run.args.artifacts)
+run.program = program
+ui = {}
+
+
+def enabled(field):
+    return has_state(field, Atspi.StateType.ENABLED)
+
+
+def fields_read(texts, what):
+    for name, expected in texts.items():
+        check_equal(text_of(ui[name]), expected, f"{name!r} {what}")
+
+
+def check_start_state(what):
+    fields_read(START_TEXTS, what)
+    for name in FIELDS:
+        check(enabled(ui[name]), f"{name!r} is disabled {what}")
+
+
+def start_up():
+    program.start()
+    for name in FIELDS:
+        ui[name] = program.find(Atspi.Role.TEXT, name)
+    for caption in ("Reset", "Compute", "Exit"):
+        ui[caption] = program.find(Atspi.Role.PUSH_BUTTON, caption)
+    check_start_state("after start-up")
+    first = ui["Loan Amount"]
+    wait_for("the focus in 'Loan Amount'", lambda: has_state(first, Atspi.StateType.FOCUSED), 5)
+    check_equal(selection_of(first), (0, len("$0.00")), "selection in 'Loan Amount' after start-up")
+
+
+def compute_needs_three():
+    # Compute in the start state and with two fields given does nothing.
+    press(ui["Compute"])
+    check(not program.dialogs(), "Compute with no field given showed a message")
+    check_start_state("after Compute with no field given")
+    program.type_into(ui["Loan Amount"], "1000")
+    program.type_into(ui["# of Months"], "12")
+    press(ui["Compute"])
+    check(not program.dialogs(), "Compute with two fields given showed a message")
+    fields_read({"Loan Amount": "1000", "Interest Rate": "0.00", "# of Months": "12",
+                 "Monthly Payment": "$0.00"}, "after Compute with two fields given")
+    check(all(enabled(ui[n]) for n in FIELDS), "a field was disabled by Compute")
+
+
+def reset():
+    press(ui["Reset"])
+    wait_for("the start texts after Reset",
+             lambda: all(text_of(ui[n]) == START_TEXTS[n] and enabled(ui[n]) for n in FIELDS), 5)
+
+
+def enter_three(given, missing):
+    names = list(given)
+    for i, name in enumerate(names):
+        program.type_into(ui[name], given[name])
+        if i < 2:
+            check(all(enabled(ui[n]) for n in FIELDS), f"a field was disabled after {i + 1} typed")
+    # The third given field shuts the fourth at once.
+    wait_for(f"{missing!r} disabled and reading 'Press Compute'",
+             lambda: not enabled(ui[missing]) and text_of(ui[missing]) == "Press Compute", 5)
+
+
+def computation(given, missing, expected):
+    def body():
+        reset()
+        enter_three(given, missing)
+        press(ui["Compute"])
+        wait_for(f"{missing!r} to read {expected!r}", lambda: text_of(ui[missing]) == expected, 10)
+        # The given fields keep what was typed and stay enabled; the
+        # computed one stays disabled until Reset.
+        fields_read(given, "after Compute")
+        check(all(enabled(ui[n]) for n in given), "a given field was disabled by Compute")
+        check(not enabled(ui[missing]), f"{missing!r} was enabled by Compute")
+
+    return body
+
+
+def reset_restores():
+    # Follows a computation: one field disabled, three typed texts.
+    check(any(not enabled(ui[n]) for n in FIELDS), "no field was disabled before Reset")
+    reset()
+    # Nothing counts as given after Reset: two typed fields shut nothing.
+    program.type_into(ui["Loan Amount"], "500")
+    program.type_into(ui["Interest Rate"], "5")
+    check(all(enabled(ui[n]) for n in FIELDS), "a field was disabled after two typed")
+    reset()
+
+
+def alert_text(alert):
+    return " ".join(node.get_name() for node in find_all(alert, Atspi.Role.LABEL)
+                    if node.get_name())
+
+
+def no_solution():
+    # A payment below one month's interest (10 on 1000 at 12 %) repays nothing.
+    reset()
+    enter_three({"Loan Amount": "1000", "Interest Rate": "12", "Monthly Payment": "5"},
+                "# of Months")
+    press(ui["Compute"])
+    alerts = wait_for("a message box", program.dialogs, 10)
+    check_equal(len(alerts), 1, "message boxes on screen")
+    alert = alerts[0]
+    message = alert_text(alert)
+    print(f"  message box {alert.get_name()!r}: {message!r}", flush=True)
+    check("month" in message.lower(), f"the message does not speak of months: {message!r}")
+    ok = [b for b in find_all(alert, Atspi.Role.PUSH_BUTTON) if b.get_name() == "OK"]
+    check_equal(len(ok), 1, "OK buttons in the message box")
+    press(ok[0])
+    wait_for("the message box to close", lambda: not program.dialogs(), 5)
+    # The field keeps its text and stays shut; the given ones are unchanged.
+    check_equal(text_of(ui["# of Months"]), "Press Compute", "'# of Months' after the message")
+    check(not enabled(ui["# of Months"]), "'# of Months' was enabled by the failed Compute")
+    fields_read({"Loan Amount": "1000", "Interest Rate": "12", "Monthly Payment": "5"},
+                "after the message")
+    # The window is still usable: a payment that covers the interest computes.
+    program.type_into(ui["Monthly Payment"], "100")
+    press(ui["Compute"])
+    wait_for("'# of Months' to read '11'", lambda: text_of(ui["# of Months"]) == "11", 10)
+
+
+def exit_ends_program():
+    press(ui["Exit"], settle=False)
+    check_equal(program.wait_exit(10), 0, "exit status after Exit")
+
+
+STARTED = "start-up: four start texts, all enabled, focus in Loan Amount"
+try:
+    run.case(STARTED, start_up)
+    run.case("Compute with fewer than three fields given does nothing", compute_needs_three,
+             needs=[STARTED])
+    for term, given, missing, expected in COMPUTATIONS:
+        run.case(f"computes the {term}: {missing} = {expected}",
+                 computation(given, missing, expected), needs=[STARTED])
+    run.case("Reset restores the start texts and counts nothing as given", reset_restores,
+             needs=[STARTED, f"computes the rate: Interest Rate = {COMPUTATIONS[-1][3]}"])
+    run.case("no solution: message box, field left as it was", no_solution, needs=[STARTED])
+    run.case("Exit ends the program with status 0", exit_ends_program, needs=[STARTED])
+except TimeLimit:
+    pass
+finally:
+    program.stop()
+run.finish()

@@ -30,7 +30,7 @@ void Form1::CalcGFactor()
     // that long.
     if (n > MaxKernelSteps)
         throw tk::RuntimeError(
-            tk::ErrInvalidCall,
+            tk::ErrBadInput,
             QStringLiteral("The number of months is too large: at most %1 months can be computed.")
                 .arg(MaxKernelSteps));
     Period = 1;

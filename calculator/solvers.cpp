@@ -16,7 +16,7 @@ namespace {
 
 [[noreturn]] void raiseNoSolution(const QString& why)
 {
-    throw tk::RuntimeError(tk::ErrInvalidCall, why);
+    throw tk::RuntimeError(tk::ErrBadInput, why);
 }
 
 // A result can be wider than its field, and a disabled field cannot be

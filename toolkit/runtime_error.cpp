@@ -17,6 +17,10 @@ void showMessageBox(const RuntimeError& error)
 {
     QWidget* parent = QApplication::activeWindow();
     const QString title = parent ? parent->windowTitle() : QApplication::applicationName();
+    if (error.number() == ErrBadInput) {
+        QMessageBox::warning(parent, title, error.description());
+        return;
+    }
     QMessageBox::critical(
         parent, title,
         QStringLiteral("Run-time error '%1':\n\n%2").arg(error.number()).arg(error.description()));

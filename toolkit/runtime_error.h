@@ -21,6 +21,9 @@ enum ErrorNumber : int {
     ErrPathFileAccess = 75,
     ErrPathNotFound = 76,
     ErrInvalidPicture = 481,
+    // Not a failure of the program but inputs it cannot work with (a loan
+    // that no number of months repays): reported as plain advice.
+    ErrBadInput = 1000,
 };
 
 // Raised by a failing operation. It abandons the running handler at that

@@ -151,7 +151,7 @@ TEST_F(CalculatorTest, RateWithPaymentsBelowTheLoanIsReportedAtOnce)
 {
     solve("1000", "", "12", "50");
     const auto report = onlyReport(form->Text2, "Press Compute");
-    EXPECT_EQ(report.number, tk::ErrInvalidCall);
+    EXPECT_EQ(report.number, tk::ErrBadInput);
     EXPECT_TRUE(report.description.contains("add up to less than the loan"))
         << report.description.toStdString();
 
@@ -179,7 +179,7 @@ TEST_F(CalculatorTest, MonthsWithAPaymentNotAboveTheInterestAreReported)
     for (const char* payment : {"10", "5"}) {
         solve("1000", "12", "", payment);
         const auto report = onlyReport(form->Text3, "Press Compute");
-        EXPECT_EQ(report.number, tk::ErrInvalidCall);
+        EXPECT_EQ(report.number, tk::ErrBadInput);
         EXPECT_TRUE(report.description.contains("one month's interest"))
             << report.description.toStdString();
         reset();
@@ -211,7 +211,7 @@ TEST_F(CalculatorTest, RateIterationGivesUpAtItsPassLimit)
     // the rate swings from side to side and never settles.
     solve("1000", "", "12", "-100");
     const auto report = onlyReport(form->Text2, "Press Compute");
-    EXPECT_EQ(report.number, tk::ErrInvalidCall);
+    EXPECT_EQ(report.number, tk::ErrBadInput);
     EXPECT_TRUE(report.description.contains("does not settle")) << report.description.toStdString();
 }
 

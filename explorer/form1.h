@@ -145,6 +145,7 @@ private:
     void createControls();
     void connectHandlers();
     void drawBox(float x1, float y1, float x2, float y2);
+    void eraseBoxAndRestoreView();
     void selectAllText(tk::TextBox* box);
 };
 

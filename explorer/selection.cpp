@@ -27,6 +27,25 @@ std::int32_t mirror(std::int32_t anchor, std::int32_t point)
 
 } // namespace
 
+// Works out the opposite corner of the rectangle on the canvas into BoxX,
+// BoxY, erases the rectangle with the XOR pen already set, and puts back the
+// view that the canvas shows.
+void Form1::eraseBoxAndRestoreView()
+{
+    if (CornerBox != False) {
+        BoxX = AnchorX;
+        BoxY = AnchorY;
+    } else {
+        BoxX = mirror(AnchorX, CurX);
+        BoxY = mirror(AnchorY, CurY);
+    }
+    drawBox(float(BoxX), float(BoxY), float(CurX), float(CurY));
+    XMin = SavedXMin;
+    XMax = SavedXMax;
+    YMin = SavedYMin;
+    YMax = SavedYMax;
+}
+
 // The rectangle from its opposite corner (x1, y1) to its moving corner
 // (x2, y2), always with the same four segments in the same directions, so
 // that drawing it again with the XOR pen restores every pixel.
@@ -50,18 +69,7 @@ void Form1::Picture1_MouseDown(std::int16_t Button, std::int16_t /*Shift*/, floa
     if (CornerBox != False || CenterBox != False) {
         // A new selection is measured against the picture on the canvas,
         // not against the view the last one framed.
-        if (CornerBox != False) {
-            BoxX = AnchorX;
-            BoxY = AnchorY;
-        } else {
-            BoxX = mirror(AnchorX, CurX);
-            BoxY = mirror(AnchorY, CurY);
-        }
-        drawBox(float(BoxX), float(BoxY), float(CurX), float(CurY));
-        XMin = SavedXMin;
-        XMax = SavedXMax;
-        YMin = SavedYMin;
-        YMax = SavedYMax;
+        eraseBoxAndRestoreView();
         FieldsStale = True;
         UpdateXY();
     } else {
@@ -177,22 +185,12 @@ void Form1::CancelSelection()
 {
     if (CornerBox == False && CenterBox == False)
         return;
-    if (CornerBox != False) {
-        BoxX = AnchorX;
-        BoxY = AnchorY;
-    } else {
-        BoxX = mirror(AnchorX, CurX);
-        BoxY = mirror(AnchorY, CurY);
-    }
     Picture1->setDrawMode(tk::PictureBox::XorPen);
     Picture1->setDrawStyle(tk::PictureBox::Dashed);
-    drawBox(float(BoxX), float(BoxY), float(CurX), float(CurY));
+    eraseBoxAndRestoreView();
+    // Back to the pen the resumed pass draws with.
     Picture1->setDrawMode(tk::PictureBox::CopyPen);
     Picture1->setDrawStyle(tk::PictureBox::Solid);
-    XMin = SavedXMin;
-    XMax = SavedXMax;
-    YMin = SavedYMin;
-    YMax = SavedYMax;
     CornerBox = False;
     CenterBox = False;
     FieldsStale = True;

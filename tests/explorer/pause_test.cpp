@@ -66,7 +66,7 @@ TEST(Pause, WhileIdleDoesNothing)
     QCoreApplication::processEvents();
     EXPECT_FALSE(ranInsideClick) << "the click waited for events";
     EXPECT_EQ(form->Command2->Caption(), "&Pause");
-    EXPECT_EQ(form->Picture1->cursor().shape(), Qt::ArrowCursor) << "no pointer change";
+    EXPECT_EQ(form->Picture1->cursor().shape(), Qt::CrossCursor) << "the start-up pointer stays";
 }
 
 TEST(Pause, ResumeGoesOnWithTheNextRowAndDrawsTheWholeView)

@@ -147,6 +147,59 @@ private:
     void drawBox(float x1, float y1, float x2, float y2);
     void eraseBoxAndRestoreView();
     void selectAllText(tk::TextBox* box);
+
+    // ---- Render speed: the pass in steps, and its level cache ----
+    // (render.cpp, level_cache.cpp.) DoIt is PrepareGrids, the canvas clear,
+    // ComputeCoordinates, then per row EvaluateRow, plot, yield and refresh;
+    // EvaluatePass runs the same steps without any widget work. The cache
+    // holds levels worked out ahead of the pass in vector lanes by a flood
+    // (escape_kernels.h) that spreads from the canvas edge and from the rows
+    // the pass comes to through the escaping pixels and stops at the pixels
+    // of the set bordering them. While a pass runs, ZelmarPoint takes its
+    // levels from here; the grids, the order of evaluation and every effect
+    // stay those of the sequential pass. Armed by ComputeCoordinates,
+    // released when the pass ends; a nested pass re-creates it with the
+    // grids. Only the window's thread touches it, and only inside the pass's
+    // own steps, never while the pass waits in its yield.
+public:
+    void PrepareGrids();
+    void ComputeCoordinates();
+    void EvaluateRow(std::int32_t row);
+    void EvaluatePass();
+    // What the flood did in the last pass (for the tests and the benchmark):
+    // pixels given the cheap first steps, pixels iterated to the end, and
+    // requests of the pass it had not worked out in advance.
+    std::int64_t CacheCheapPixels = 0;
+    std::int64_t CacheDeepPixels = 0;
+    std::int64_t CacheMisses = 0;
+
+private:
+    std::int32_t CachedLevel(std::int32_t col, std::int32_t row);
+    std::int32_t ScalarLevel(std::int32_t col, std::int32_t row) const;
+    void ArmCache();
+    void ReleaseCache();
+    // Opens rows through row and a few beyond to the flood; whole rows also
+    // get all their pending pixels evaluated, not only those the flood
+    // reaches. Then runs the flood.
+    void OpenCacheRows(std::int32_t row, bool whole);
+    void QueueCacheSegment(std::int32_t row, std::int32_t segment);
+    void RunFlood(std::int32_t wholeBegin = 0, std::int32_t wholeEnd = 0);
+    bool CacheLive = false;
+    std::int32_t CacheWidth = 0, CacheHeight = 0, CacheSegmentsPerRow = 0;
+    std::int32_t CacheOpenRows = 0, CacheWholeRows = 0;
+    bool CacheSafeColumns = false, CacheSimpleLevels = false;
+    std::vector<std::uint16_t> CacheCells;   // escape::Cell per pixel, row-major
+    std::vector<std::uint8_t> CacheSegments; // escape::SegmentFlag per segment
+    std::vector<std::uint32_t> CachePixelStack;
+    std::vector<std::uint32_t> CacheSegmentStack;
+    std::size_t CachePixelTop = 0, CacheSegmentTop = 0;
+    std::vector<std::uint8_t> CacheLevelOfCount;
+    // z after the cheap steps of pixels still iterating, for a band of rows
+    // from the pass's row on (escape::FloodJob).
+    std::vector<double> CacheResumeZr, CacheResumeZi;
+    std::vector<std::int32_t> CacheResumeOwner;
+    std::int32_t CacheResumeBase = 0;
+    // ---- end of render speed ----
 };
 
 } // namespace explorer

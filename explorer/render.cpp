@@ -1,9 +1,14 @@
 // The render pass: "&Go"/"Re&start", the row-by-row pass and the boundary
 // trace. The pass yields once per row (tk::DoEvents), and any handler may run
-// there, including a new pass that re-creates the grids under this one; so
-// nothing here holds a reference into the grids across that yield.
+// there, including a new pass that re-creates the grids and the level cache
+// under this one; so nothing here holds a reference into them across that
+// yield.
 #include "form1.h"
 
+#include <algorithm>
+#include <cstring>
+
+#include "escape_kernels.h"
 #include "toolkit/events.h"
 #include "toolkit/runtime_error.h"
 
@@ -34,16 +39,19 @@ void Form1::Command1_Click()
     Picture1->setMousePointer(2);
 }
 
-void Form1::DoIt()
+void Form1::PrepareGrids()
 {
+    // The cache of an earlier pass (this may run nested inside one) belongs
+    // to its coordinates: it goes before anything of this pass exists.
+    ReleaseCache();
     LevelGrid.recreate(LastCol + 1, LastRow + 1);
     DoneGrid.recreate(LastCol + 1, LastRow + 1);
     XValues.assign(std::size_t(LastCol) + 1, 0.0);
     YValues.assign(std::size_t(LastRow) + 1, 0.0);
+}
 
-    Picture1->setFocus();
-    Picture1->Cls();
-
+void Form1::ComputeCoordinates()
+{
     const double dx = tk::Divide(tk::CheckFloat(XMax - XMin), LastCol);
     const double dy = tk::Divide(tk::CheckFloat(YMin - YMax), LastRow);
 
@@ -59,24 +67,104 @@ void Form1::DoIt()
         XValues[std::size_t(col)] = u;
         u = tk::CheckFloat(u + dx);
     }
+    ArmCache();
+}
 
-    const std::int32_t lastRow = LastRow;
-    for (std::int32_t row = 0; row <= lastRow; ++row) {
-        const std::int32_t lastCol = LastCol;
-        for (std::int32_t col = 0; col <= lastCol; ++col) {
-            if (DoneGrid(col, row) == 0 && ZelmarPoint(col, row) == 0)
-                TraceSet(col, row);
+void Form1::EvaluateRow(std::int32_t row)
+{
+    const std::int32_t lastCol = LastCol;
+    std::int32_t col = 0;
+    if (CacheLive && row < CacheHeight && row <= LastRow && lastCol < CacheWidth) {
+        OpenCacheRows(row, true);
+        // Levels the cache already holds are taken here directly, with the
+        // same effect as ZelmarPoint: the level stored and the pixel done.
+        // Runs of eight pending pixels that all escaped need no trace and
+        // are copied at once.
+        const std::size_t base = std::size_t(row) * std::size_t(CacheWidth);
+        const std::uint16_t* cells = CacheCells.data() + base;
+        for (;;) {
+            std::uint8_t* done = &DoneGrid(0, row);
+            std::uint8_t* levels = &LevelGrid(0, row);
+            for (; col + 8 <= lastCol + 1; col += 8) {
+                std::uint64_t flags;
+                std::memcpy(&flags, done + col, 8);
+                if (flags == 0x0101010101010101u)
+                    continue; // all done already
+                bool escaped = flags == 0;
+                for (int i = 0; i < 8; ++i)
+                    escaped &= cells[col + i] > escape::Known;
+                if (!escaped)
+                    break;
+                for (int i = 0; i < 8; ++i)
+                    levels[col + i] = std::uint8_t(cells[col + i]);
+                std::memset(done + col, 1, 8);
+            }
+            if (col > lastCol)
+                return;
+            // One pixel the slow way; a trace may change everything around.
+            if (done[col] == 0) {
+                std::int32_t level;
+                if (cells[col] >= escape::Known) {
+                    level = cells[col] & 0xff;
+                    levels[col] = std::uint8_t(level);
+                    done[col] = 1;
+                } else {
+                    level = ZelmarPoint(col, row);
+                }
+                if (level == 0) {
+                    TraceSet(col, row);
+                    if (!CacheLive)
+                        break; // cannot happen: a trace does not yield
+                }
+            }
+            ++col;
         }
-        for (std::int32_t col = 0; col <= lastCol; ++col)
-            Picture1->PSet(col, row, Palette[LevelGrid(col, row)]);
-        tk::DoEvents();
-        Picture1->Refresh();
     }
+    for (; col <= lastCol; ++col) {
+        if (DoneGrid(col, row) == 0 && ZelmarPoint(col, row) == 0)
+            TraceSet(col, row);
+    }
+}
+
+void Form1::DoIt()
+{
+    PrepareGrids();
+    Picture1->setFocus();
+    Picture1->Cls();
+    try {
+        ComputeCoordinates();
+        const std::int32_t lastRow = LastRow;
+        for (std::int32_t row = 0; row <= lastRow; ++row) {
+            EvaluateRow(row);
+            const std::int32_t lastCol = LastCol;
+            for (std::int32_t col = 0; col <= lastCol; ++col)
+                Picture1->PSet(col, row, Palette[LevelGrid(col, row)]);
+            tk::DoEvents();
+            Picture1->Refresh();
+        }
+    } catch (...) {
+        ReleaseCache();
+        throw;
+    }
+    ReleaseCache();
 }
 
 void Form1::TraceSet(std::int32_t StartX, std::int32_t StartY)
 {
     setMousePointer(11);
+
+    // GetFlag and GetPixel, inline: outside the canvas both read 1.
+    const std::int32_t lastCol = LastCol, lastRow = LastRow;
+    auto inside = [&](std::int32_t a, std::int32_t b) {
+        return std::uint32_t(a) <= std::uint32_t(lastCol) &&
+               std::uint32_t(b) <= std::uint32_t(lastRow);
+    };
+    auto flag = [&](std::int32_t a, std::int32_t b) {
+        return inside(a, b) ? std::int32_t(DoneGrid(a, b)) : 1;
+    };
+    auto pixel = [&](std::int32_t a, std::int32_t b) {
+        return inside(a, b) ? std::int32_t(LevelGrid(a, b)) : 1;
+    };
 
     std::int32_t x = StartX, y = StartY;
     std::int32_t d = 7;
@@ -94,9 +182,9 @@ void Form1::TraceSet(std::int32_t StartX, std::int32_t StartY)
             d = (d + 1) & 7;
             nx = x + DirTable[d];
             ny = y + DirTable[d + 6];
-            if (GetFlag(nx, ny) == 0)
+            if (flag(nx, ny) == 0)
                 ZelmarPoint(nx, ny);
-            level = GetPixel(nx, ny);
+            level = pixel(nx, ny);
         }
         if (level == 0) {
             x = nx < 0 ? 0 : (nx >= PicW ? LastCol : nx);
@@ -112,30 +200,26 @@ void Form1::TraceSet(std::int32_t StartX, std::int32_t StartY)
     } while (!(x == StartX && y == StartY));
 
     // Fill: runs start at a done pixel of level 0 and pass through pending
-    // pixels, marking them as in the set. A run stops at the rightmost column
-    // reached by the walk; the pixel beyond it is left pending, to be
-    // evaluated, rather than marked without being looked at.
+    // pixels, marking them as in the set (a pending pixel's level is 0). A
+    // run stops at the rightmost column reached by the walk; the pixel
+    // beyond it is left pending, to be evaluated, rather than marked without
+    // being looked at. The walk keeps every position inside the canvas, so
+    // the rows and columns here are all inside it.
     for (std::int32_t r = StartY; r <= lowest; ++r) {
-        std::int32_t k = leftmost - 1;
-        for (;;) {
-            std::int32_t t;
-            do {
-                ++k;
-                t = GetFlag(k, r) == 1 ? GetPixel(k, r) : 255;
-            } while (t != 0 && k <= rightmost);
+        std::uint8_t* done = &DoneGrid(0, r);
+        const std::uint8_t* levels = &LevelGrid(0, r);
+        std::int32_t k = leftmost;
+        while (k <= rightmost) {
+            while (k <= rightmost && !(done[k] && levels[k] == 0))
+                ++k; // scan for a done pixel of the set
             if (k > rightmost)
                 break;
-            std::int32_t v = 0;
-            while (v == 0) {
-                ++k;
-                if (k > rightmost)
-                    break;
-                if (GetFlag(k, r) == 0)
-                    DoneGrid(k, r) = 1;
-                v = GetPixel(k, r);
+            for (++k; k <= rightmost; ++k) {
+                done[k] = 1;
+                if (levels[k] != 0)
+                    break; // the first escaped pixel ends the run
             }
-            if (k > rightmost)
-                break;
+            ++k; // the scan resumes beyond it
         }
     }
 

@@ -1,0 +1,270 @@
+// Render speed of the explorer: for each view and canvas, (a) the plain
+// scalar reference pass of the tests, (b) the window's pass without any
+// widget work, (c) the whole "&Go" pass through a shown window on the
+// offscreen platform. After the table, one summary line per view and canvas
+// with the times, the speed-up of (b) over (a), and whether (b) and (c)
+// produced exactly the grids and pixels of (a).
+#include <QApplication>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "explorer/escape_kernels.h"
+#include "explorer/form1.h"
+#include "reference_render.h"
+#include "toolkit/runtime_error.h"
+
+namespace {
+
+struct NamedView {
+    const char* name;
+    reference::View view;
+};
+
+constexpr NamedView Views[] = {
+    {"start", {-4, 4, -3, 3}},
+    {"full", {-2.5, 1, -1.3125, 1.3125}},
+    {"seahorse", {-0.75, -0.73, 0.1, 0.115}},
+    {"spiral", {-0.7454, -0.7452, 0.1130, 0.11315}},
+    {"elephant", {0.25, 0.27, -0.0075, 0.0075}},
+    {"interior", {-0.2, 0.2, -0.15, 0.15}},
+    {"empty", {10, 11, -0.375, 0.375}},
+};
+
+// The canvas of a screen rows high: as wide as that, three quarters as high.
+struct Canvas {
+    int width, height;
+    std::string name() const { return std::to_string(width) + "x" + std::to_string(height); }
+};
+
+constexpr int ScreenHeights[] = {768, 1080, 2160};
+
+// A digest of a pass's result, every byte in row-major order.
+struct Digest {
+    std::uint64_t grids = 0, pixels = 0;
+    bool operator==(const Digest&) const = default;
+};
+
+class Hasher {
+public:
+    void add(std::uint64_t v)
+    {
+        h_ = (h_ ^ v) * 0x100000001b3ull;
+        h_ ^= h_ >> 29;
+    }
+    std::uint64_t value() const { return h_; }
+
+private:
+    std::uint64_t h_ = 0xcbf29ce484222325ull;
+};
+
+Digest digestOf(const reference::Picture& p)
+{
+    Hasher grids, pixels;
+    for (int r = 0; r < p.height; ++r)
+        for (int c = 0; c < p.width; ++c) {
+            grids.add(std::uint64_t(p.level[c][r]) << 8 | p.done[c][r]);
+            pixels.add(std::uint32_t(p.colour[std::size_t(r) * p.width + c]));
+        }
+    return {grids.value(), pixels.value()};
+}
+
+// The window's grids, and its pixels: the canvas when plotted, else the
+// palette colours of the levels.
+Digest digestOf(const explorer::Form1& form, bool plotted)
+{
+    Hasher grids, pixels;
+    for (int r = 0; r <= form.LastRow; ++r)
+        for (int c = 0; c <= form.LastCol; ++c) {
+            grids.add(std::uint64_t(form.LevelGrid(c, r)) << 8 | form.DoneGrid(c, r));
+            pixels.add(std::uint32_t(plotted ? form.Picture1->Point(c, r)
+                                             : form.Palette[form.LevelGrid(c, r)]));
+        }
+    return {grids.value(), pixels.value()};
+}
+
+// Results gathered for the summary, keyed "view canvas".
+std::map<std::string, Digest> referenceDigests;
+std::map<std::string, bool> sameAsReference; // key + " fast" / " go"
+
+Digest referenceDigest(const NamedView& v, const Canvas& canvas)
+{
+    const std::string key = std::string(v.name) + " " + canvas.name();
+    auto it = referenceDigests.find(key);
+    if (it == referenceDigests.end())
+        it = referenceDigests
+                 .emplace(key, digestOf(reference::render(v.view, canvas.width, canvas.height)))
+                 .first;
+    return it->second;
+}
+
+std::unique_ptr<explorer::Form1> makeWindow(const NamedView& v, const Canvas& canvas, bool shown)
+{
+    auto form = std::make_unique<explorer::Form1>();
+    form->Form_Load();
+    if (shown) {
+        form->show();
+        QCoreApplication::processEvents();
+    }
+    form->LastCol = canvas.width - 1;
+    form->LastRow = canvas.height - 1;
+    form->PicW = canvas.width;
+    form->PicH = canvas.height;
+    form->Picture1->setWidth(canvas.width);
+    form->Picture1->setHeight(canvas.height);
+    form->XMin = v.view.xMin;
+    form->XMax = v.view.xMax;
+    form->YMin = v.view.yMin;
+    form->YMax = v.view.yMax;
+    return form;
+}
+
+void scalarPass(benchmark::State& state, NamedView v, Canvas canvas)
+{
+    reference::Picture picture;
+    for (auto _ : state) {
+        picture = reference::render(v.view, canvas.width, canvas.height);
+        benchmark::DoNotOptimize(picture.evaluations);
+    }
+    referenceDigests[std::string(v.name) + " " + canvas.name()] = digestOf(picture);
+    state.counters["evaluated"] = double(picture.evaluations);
+}
+
+void fastPass(benchmark::State& state, NamedView v, Canvas canvas)
+{
+    auto form = makeWindow(v, canvas, false);
+    for (auto _ : state)
+        form->EvaluatePass();
+    sameAsReference[std::string(v.name) + " " + canvas.name() + " fast"] =
+        digestOf(*form, false) == referenceDigest(v, canvas);
+    state.counters["cheap"] = double(form->CacheCheapPixels);
+    state.counters["deep"] = double(form->CacheDeepPixels);
+    state.counters["misses"] = double(form->CacheMisses);
+}
+
+void goPass(benchmark::State& state, NamedView v, Canvas canvas)
+{
+    auto form = makeWindow(v, canvas, true);
+    for (auto _ : state)
+        tk::guarded([&] { form->Command1_Click(); });
+    sameAsReference[std::string(v.name) + " " + canvas.name() + " go"] =
+        digestOf(*form, true) == referenceDigest(v, canvas);
+}
+
+// The console table, and the fastest time of each benchmark (over
+// repetitions, when asked for) in milliseconds.
+class SummaryReporter : public benchmark::ConsoleReporter {
+public:
+    std::map<std::string, double> ms;
+
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.run_type != Run::RT_Iteration || run.error_occurred)
+                continue;
+            const double t =
+                run.GetAdjustedRealTime() * (run.time_unit == benchmark::kMillisecond   ? 1.0
+                                             : run.time_unit == benchmark::kMicrosecond ? 1e-3
+                                             : run.time_unit == benchmark::kNanosecond  ? 1e-6
+                                                                                        : 1e3);
+            auto [it, inserted] = ms.emplace(run.run_name.function_name, t);
+            if (!inserted && t < it->second)
+                it->second = t;
+        }
+    }
+};
+
+std::string millis(const std::map<std::string, double>& ms, const std::string& name)
+{
+    const auto it = ms.find(name);
+    if (it == ms.end())
+        return "n/a";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", it->second);
+    return text;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" ZELMAR_BENCH_SCREEN);
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
+    tk::setErrorReporter([](const tk::RuntimeError& e) {
+        std::fprintf(stderr, "run-time error %d: %s\n", e.number(), e.what());
+    });
+
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::AddCustomContext("escape kernel",
+                                explorer::escape::name(explorer::escape::bestIsa()));
+
+    std::vector<Canvas> canvases;
+    for (int h : ScreenHeights)
+        canvases.push_back({h, h * 3 / 4});
+    for (const Canvas& canvas : canvases)
+        for (const NamedView& v : Views) {
+            const std::string suffix = std::string("/") + v.name + "/" + canvas.name();
+            benchmark::RegisterBenchmark(("scalar" + suffix).c_str(), scalarPass, v, canvas)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
+            benchmark::RegisterBenchmark(("fast" + suffix).c_str(), fastPass, v, canvas)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
+            benchmark::RegisterBenchmark(("go" + suffix).c_str(), goPass, v, canvas)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
+        }
+
+    SummaryReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+
+    std::printf("\n");
+    for (const Canvas& canvas : canvases)
+        for (const NamedView& v : Views) {
+            const std::string suffix = std::string("/") + v.name + "/" + canvas.name();
+            const std::string key = std::string(v.name) + " " + canvas.name();
+            const auto scalar = reporter.ms.find("scalar" + suffix);
+            const auto fast = reporter.ms.find("fast" + suffix);
+            const auto go = reporter.ms.find("go" + suffix);
+            if (scalar == reporter.ms.end() && fast == reporter.ms.end() && go == reporter.ms.end())
+                continue; // filtered out
+            std::string speedup = "n/a";
+            if (scalar != reporter.ms.end() && fast != reporter.ms.end()) {
+                char text[32];
+                std::snprintf(text, sizeof text, "%.1f", scalar->second / fast->second);
+                speedup = text;
+            }
+            // Identical only when every pass that ran matched the reference.
+            bool identical = true, checked = false;
+            for (const char* kind : {" fast", " go"}) {
+                const auto it = sameAsReference.find(key + kind);
+                if (it != sameAsReference.end()) {
+                    checked = true;
+                    identical = identical && it->second;
+                }
+            }
+            std::printf("render view=%s canvas=%s scalar_ms=%s fast_ms=%s go_ms=%s speedup=%s "
+                        "identical=%s\n",
+                        v.name, canvas.name().c_str(),
+                        millis(reporter.ms, "scalar" + suffix).c_str(),
+                        millis(reporter.ms, "fast" + suffix).c_str(),
+                        millis(reporter.ms, "go" + suffix).c_str(), speedup.c_str(),
+                        !checked    ? "n/a"
+                        : identical ? "yes"
+                                    : "no");
+        }
+    std::fflush(stdout);
+    benchmark::Shutdown();
+    return 0;
+}

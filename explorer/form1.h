@@ -172,6 +172,9 @@ public:
     std::int64_t CacheCheapPixels = 0;
     std::int64_t CacheDeepPixels = 0;
     std::int64_t CacheMisses = 0;
+    // Off: every pixel is iterated by ZelmarPoint itself, one at a time (the
+    // tests compare the two).
+    bool LevelCacheEnabled = true;
 
 private:
     std::int32_t CachedLevel(std::int32_t col, std::int32_t row);

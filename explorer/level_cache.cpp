@@ -44,7 +44,7 @@ void Form1::ArmCache()
     ReleaseCache();
     const std::int32_t width = LastCol + 1, height = LastRow + 1;
     // Outside these bounds the pass simply iterates every pixel itself.
-    if (width < 1 || height < 1 || width > MaxCacheSide || height > MaxCacheSide || MaxIter < 1 ||
+    if (!LevelCacheEnabled || width < 1 || height < 1 || width > MaxCacheSide || height > MaxCacheSide || MaxIter < 1 ||
         MaxIter > MaxCachedIterations || ColorCycle < 1 || ColorCycle > 255 ||
         XValues.size() != std::size_t(width) || YValues.size() != std::size_t(height) ||
         LevelGrid.cols != width || DoneGrid.data.size() != std::size_t(width) * height)

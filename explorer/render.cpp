@@ -133,12 +133,17 @@ void Form1::DoIt()
     Picture1->Cls();
     try {
         ComputeCoordinates();
+        std::vector<std::int32_t> colours;
         const std::int32_t lastRow = LastRow;
         for (std::int32_t row = 0; row <= lastRow; ++row) {
             EvaluateRow(row);
+            // The row's colours go into the canvas's scan line at once.
             const std::int32_t lastCol = LastCol;
+            colours.resize(std::size_t(lastCol) + 1);
+            const std::uint8_t* levels = &LevelGrid(0, row);
             for (std::int32_t col = 0; col <= lastCol; ++col)
-                Picture1->PSet(col, row, Palette[LevelGrid(col, row)]);
+                colours[std::size_t(col)] = Palette[levels[col]];
+            Picture1->PSetRow(row, colours.data(), lastCol + 1);
             tk::DoEvents();
             Picture1->Refresh();
         }

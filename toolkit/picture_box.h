@@ -49,6 +49,9 @@ public:
             markDirty(QRect(x, y, 1, 1));
         }
     }
+    // PSet(x, y, colours[x]) for x = 0 to n - 1, written straight into the
+    // row's scan line and marked dirty as one strip.
+    void PSetRow(int y, const std::int32_t* colours, int n);
     // A line in the foreground colour with the current pen and style, from
     // (x1, y1) up to but not including (x2, y2). Drawing the same line twice
     // with the XOR pen restores every pixel.

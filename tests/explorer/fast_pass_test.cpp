@@ -1,0 +1,390 @@
+// The window's render pass, which takes its levels from a cache worked out
+// ahead in vector lanes, against the plain reference on hundreds of random
+// views and canvases; the vector kernels against the scalar iteration on
+// hard points; and errors in the middle of a pass, which must leave exactly
+// what the one-pixel-at-a-time pass leaves.
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "explorer/escape_kernels.h"
+#include "explorer_fixture.h"
+#include "reference_render.h"
+#include "support/test_support.h"
+#include "toolkit/runtime_error.h"
+
+using explorer::Form1;
+using testing_support::makeExplorer;
+using testing_support::setView;
+namespace escape = explorer::escape;
+
+namespace {
+
+struct Case {
+    reference::View view;
+    int width, height;
+};
+
+std::string describe(const Case& c)
+{
+    char text[200];
+    std::snprintf(text, sizeof text, "view %.17g %.17g %.17g %.17g on %dx%d", c.view.xMin,
+                  c.view.xMax, c.view.yMin, c.view.yMax, c.width, c.height);
+    return text;
+}
+
+// Differences between the window's grids (and canvas, when plotted, else the
+// palette colours of its levels) and the reference picture.
+struct Diffs {
+    int levels = 0, done = 0, pixels = 0;
+    bool none() const { return levels == 0 && done == 0 && pixels == 0; }
+};
+
+Diffs compare(const Form1& form, const reference::Picture& ref, bool plotted)
+{
+    Diffs d;
+    for (int c = 0; c < ref.width; ++c)
+        for (int r = 0; r < ref.height; ++r) {
+            d.levels += form.LevelGrid(c, r) != ref.level[c][r];
+            d.done += form.DoneGrid(c, r) != ref.done[c][r];
+            const std::int32_t colour =
+                plotted ? form.Picture1->Point(c, r) : form.Palette[form.LevelGrid(c, r)];
+            d.pixels += colour != ref.colour[std::size_t(r) * ref.width + c];
+        }
+    return d;
+}
+
+// A point on the boundary of the set along the ray from 0 at angle a, found
+// by bisection on the reference's own levels.
+std::pair<double, double> boundaryPoint(double a)
+{
+    double in = 0, out = 2;
+    for (int i = 0; i < 60; ++i) {
+        const double mid = (in + out) / 2;
+        (reference::level(mid * std::cos(a), mid * std::sin(a)) == 0 ? in : out) = mid;
+    }
+    return {in * std::cos(a), in * std::sin(a)};
+}
+
+std::vector<Case> randomCases(int count)
+{
+    std::mt19937_64 rng(20240517);
+    std::uniform_real_distribution<double> unit(0, 1);
+    const int fixedSizes[][2] = {{2, 2}, {3, 7}, {17, 13}, {64, 48}, {7, 3}, {5, 5}, {40, 30}};
+    std::vector<Case> cases;
+    for (int i = 0; i < count; ++i) {
+        Case c{};
+        if (i % 3 == 0) {
+            c.width = fixedSizes[(i / 3) % 7][0];
+            c.height = fixedSizes[(i / 3) % 7][1];
+        } else {
+            c.width = 2 + int(unit(rng) * 47);
+            c.height = 2 + int(unit(rng) * 35);
+        }
+        double cx, cy, w;
+        switch (i % 5) {
+        case 0: // a deep zoom at the boundary
+        case 1: {
+            std::tie(cx, cy) = boundaryPoint(unit(rng) * 2 * M_PI);
+            w = std::pow(10.0, -0.5 - unit(rng) * 11.5);
+            break;
+        }
+        case 2: // anywhere around the set, any scale
+            cx = -2.5 + unit(rng) * 3.5;
+            cy = -1.5 + unit(rng) * 3;
+            w = std::pow(10.0, -3 + unit(rng) * 4);
+            break;
+        case 3: // inside the main region, where most pixels are filled
+            cx = -0.3 + unit(rng) * 0.5;
+            cy = -0.3 + unit(rng) * 0.6;
+            w = std::pow(10.0, -2 + unit(rng) * 1.5);
+            break;
+        default: // far from the set, or a zero-width or zero-height view
+            cx = unit(rng) < 0.5 ? 5 + unit(rng) * 10 : -0.75;
+            cy = unit(rng) * 2 - 1;
+            w = unit(rng) < 0.5 ? 0.0 : 1.5;
+            break;
+        }
+        c.view = {cx - w / 2, cx + w / 2, cy - w * 3 / 8, cy + w * 3 / 8};
+        if (i % 5 == 4 && w == 0.0 && unit(rng) < 0.5)
+            c.view = {cx - 1, cx + 1, cy, cy}; // zero height instead
+        // Mirrored views draw the same picture flipped.
+        if (unit(rng) < 0.25)
+            std::swap(c.view.xMin, c.view.xMax);
+        if (unit(rng) < 0.25)
+            std::swap(c.view.yMin, c.view.yMax);
+        cases.push_back(c);
+    }
+    return cases;
+}
+
+TEST(FastPass, MatchesTheReferenceOnRandomViews)
+{
+    const std::vector<Case> cases = randomCases(400);
+    int checked = 0, plotted = 0;
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        auto form = makeExplorer(c.width, c.height);
+        setView(*form, c.view.xMin, c.view.xMax, c.view.yMin, c.view.yMax);
+        // Every fourth case goes through "&Go" with its plotting and yields.
+        const bool go = i % 4 == 0;
+        tk::guarded([&] { go ? form->Command1_Click() : form->EvaluatePass(); });
+        ASSERT_TRUE(testing_support::takeReports().empty()) << describe(c);
+        const Diffs d = compare(*form, reference::render(c.view, c.width, c.height), go);
+        ASSERT_TRUE(d.none()) << describe(c) << ": " << d.levels << " levels, " << d.done
+                              << " done flags, " << d.pixels << " pixels differ";
+        ++checked;
+        plotted += go;
+    }
+    EXPECT_EQ(checked, 400);
+    EXPECT_EQ(plotted, 100);
+}
+
+// The benchmark's views, on a canvas large enough for the cache to do most
+// of the work: both the bare pass and the whole "&Go".
+TEST(FastPass, MatchesTheReferenceOnTheBenchmarkViews)
+{
+    const reference::View views[] = {{-4, 4, -3, 3},
+                                     {-2.5, 1, -1.3125, 1.3125},
+                                     {-0.75, -0.73, 0.1, 0.115},
+                                     {-0.7454, -0.7452, 0.1130, 0.11315},
+                                     {0.25, 0.27, -0.0075, 0.0075},
+                                     {-0.2, 0.2, -0.15, 0.15},
+                                     {10, 11, -0.375, 0.375}};
+    for (const reference::View& v : views) {
+        const Case c{v, 192, 144};
+        const reference::Picture ref = reference::render(v, c.width, c.height);
+        auto form = makeExplorer(c.width, c.height);
+        setView(*form, v.xMin, v.xMax, v.yMin, v.yMax);
+        form->EvaluatePass();
+        EXPECT_GT(form->CacheCheapPixels + form->CacheDeepPixels, 0) << describe(c);
+        EXPECT_TRUE(compare(*form, ref, false).none()) << describe(c);
+        form->Command1_Click();
+        EXPECT_TRUE(compare(*form, ref, true).none()) << describe(c);
+    }
+}
+
+// Runs a pass with and without the cache and expects the same error report
+// and the same grids: an overflow must stop the pass at the pixel the
+// one-at-a-time pass stops at, with exactly what it had stored.
+void expectSameFailure(const Case& c)
+{
+    auto plain = makeExplorer(c.width, c.height);
+    auto fast = makeExplorer(c.width, c.height);
+    plain->LevelCacheEnabled = false;
+    for (Form1* form : {plain.get(), fast.get()}) {
+        setView(*form, c.view.xMin, c.view.xMax, c.view.yMin, c.view.yMax);
+        form->Command1->click();
+    }
+    const auto reports = testing_support::takeReports();
+    ASSERT_EQ(reports.size(), 2u) << describe(c);
+    EXPECT_EQ(reports[0].number, tk::ErrOverflow);
+    EXPECT_EQ(reports[1].number, tk::ErrOverflow);
+    for (int col = 0; col < c.width; ++col)
+        for (int row = 0; row < c.height; ++row) {
+            ASSERT_EQ(fast->LevelGrid(col, row), plain->LevelGrid(col, row))
+                << describe(c) << " at " << col << "," << row;
+            ASSERT_EQ(fast->DoneGrid(col, row), plain->DoneGrid(col, row))
+                << describe(c) << " at " << col << "," << row;
+        }
+    EXPECT_EQ(fast->Command1->Caption(), "&Go");
+    EXPECT_EQ(fast->Running, explorer::False);
+}
+
+TEST(FastPass, OverflowStopsWhereThePlainPassStops)
+{
+    // The first pixel already overflows.
+    expectSameFailure({{1e200, 2e200, -1, 1}, 20, 15});
+    // Columns from the eighth on overflow; c = -1 at the first column of
+    // row 0 is in the set, so the trace started there meets them.
+    expectSameFailure({{-1, 3e154, -0.001, 0}, 16, 12});
+    // Only the lower rows overflow, after several complete rows.
+    expectSameFailure({{-2, 1, -3e154, 1.2}, 24, 18});
+    // Rows and columns both, mirrored.
+    expectSameFailure({{2.5e154, -2, 1, -2.5e154}, 30, 20});
+}
+
+// A pass that runs without the cache (the plain, one-pixel-at-a-time pass)
+// agrees with the reference too, so the comparisons above compare like with
+// like.
+TEST(FastPass, PlainPassMatchesTheReference)
+{
+    const Case c{{-0.75, -0.73, 0.1, 0.115}, 80, 60};
+    auto form = makeExplorer(c.width, c.height);
+    form->LevelCacheEnabled = false;
+    setView(*form, c.view.xMin, c.view.xMax, c.view.yMin, c.view.yMax);
+    form->EvaluatePass();
+    EXPECT_EQ(form->CacheCheapPixels + form->CacheDeepPixels, 0);
+    EXPECT_TRUE(compare(*form, reference::render(c.view, c.width, c.height), false).none());
+}
+
+// "Re&start" with a deep view from inside the yield of a deep pass: the
+// inner pass re-creates the grids and the cache under the outer one, which
+// must then only re-plot.
+TEST(FastPass, RestartInsideAPassDrawsTheNewViewExactly)
+{
+    const Case inner{{-0.7454, -0.7452, 0.1130, 0.11315}, 96, 72};
+    auto form = makeExplorer(96, 72);
+    setView(*form, -0.75, -0.73, 0.1, 0.115);
+    int rowsSeen = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, form.get(), [&] {
+        if (++rowsSeen == 5) {
+            timer.stop();
+            setView(*form, inner.view.xMin, inner.view.xMax, inner.view.yMin, inner.view.yMax);
+            form->Command1->click();
+        }
+    });
+    timer.start(0);
+    form->Command1->click();
+    EXPECT_EQ(rowsSeen, 5);
+    EXPECT_TRUE(testing_support::takeReports().empty());
+    EXPECT_TRUE(compare(*form, reference::render(inner.view, 96, 72), true).none());
+}
+
+// ---- the kernels ----
+
+std::vector<escape::Isa> isas()
+{
+    std::vector<escape::Isa> out;
+    for (escape::Isa isa : {escape::Isa::Portable, escape::Isa::Avx2, escape::Isa::Avx512})
+        if (escape::supported(isa))
+            out.push_back(isa);
+    return out;
+}
+
+// The largest x in (0.25, 0.26) whose count on the real axis is at least
+// `count`, and the next double: the last point of each count.
+std::pair<double, double> lastWithCount(int count)
+{
+    double at = 0.25, below = 0.26;
+    while (true) {
+        const double mid = at + (below - at) / 2;
+        if (mid == at || mid == below)
+            return {at, below};
+        (escape::scalarCount(mid, 0, 256) >= count ? at : below) = mid;
+    }
+}
+
+struct Points {
+    std::vector<double> cx, cy;
+    void add(double x, double y)
+    {
+        cx.push_back(x);
+        cy.push_back(y);
+    }
+};
+
+Points hardPoints()
+{
+    Points p;
+    // |z|^2 exactly 4 after the first step, and exactly at the radius on
+    // the axes.
+    p.add(-2, 0);
+    p.add(2, 0);
+    p.add(0, 2);
+    p.add(0, -2);
+    p.add(-2, 1e-300);
+    p.add(0, 0);
+    p.add(0.25, 0);
+    p.add(-1, 0);
+    p.add(0, 1);
+    // The last points with counts 253 to 256 and their neighbours.
+    for (int count = 253; count <= 256; ++count) {
+        const auto [at, below] = lastWithCount(count);
+        p.add(at, 0);
+        p.add(below, 0);
+        p.add(at, 1e-17);
+    }
+    // Near and beyond the double range: finite squares, and overflow.
+    p.add(1e150, 0);
+    p.add(1.3e154, 0);
+    p.add(1.2e154, 1.2e154);
+    p.add(-1e200, 3);
+    p.add(0, 1e300);
+    p.add(1e155, -1e155);
+    p.add(std::nextafter(1e150, 0.0), 1e149);
+    return p;
+}
+
+TEST(EscapeKernels, CountsMatchTheScalarIterationOnHardPoints)
+{
+    const Points hard = hardPoints();
+    // The hard cases really are hard: counts 255 and 256 and an overflow.
+    EXPECT_EQ(escape::scalarCount(lastWithCount(256).first, 0, 256), 256);
+    EXPECT_EQ(escape::scalarCount(lastWithCount(256).second, 0, 256), 255);
+    EXPECT_EQ(escape::scalarCount(-2, 0, 256), 2);
+    EXPECT_EQ(escape::scalarCount(1.2e154, 1.2e154, 256), escape::Overflow);
+    EXPECT_EQ(escape::scalarCount(1.3e154, 0, 256), 2);
+    for (escape::Isa isa : isas())
+        for (int maxIter : {1, 2, 3, 31, 32, 33, 254, 255, 256, 1000}) {
+            std::vector<std::int32_t> out(hard.cx.size(), -7);
+            escape::counts(isa, hard.cx.data(), hard.cy.data(), hard.cx.size(), maxIter,
+                           out.data());
+            for (std::size_t i = 0; i < hard.cx.size(); ++i)
+                EXPECT_EQ(out[i], escape::scalarCount(hard.cx[i], hard.cy[i], maxIter))
+                    << escape::name(isa) << " maxIter " << maxIter << " at " << hard.cx[i] << " + "
+                    << hard.cy[i] << "i";
+        }
+}
+
+TEST(EscapeKernels, CountsMatchTheScalarIterationOnRandomPoints)
+{
+    std::mt19937_64 rng(7);
+    std::uniform_real_distribution<double> unit(0, 1);
+    Points p;
+    for (int i = 0; i < 20000; ++i) {
+        if (i % 2) {
+            p.add(-2.5 + 3.5 * unit(rng), -1.5 + 3 * unit(rng));
+        } else {
+            const auto [x, y] = boundaryPoint(unit(rng) * 2 * M_PI);
+            const double r = std::pow(10.0, -1 - 12 * unit(rng));
+            p.add(x + r * (unit(rng) - 0.5), y + r * (unit(rng) - 0.5));
+        }
+    }
+    std::vector<std::int32_t> expected(p.cx.size());
+    for (std::size_t i = 0; i < p.cx.size(); ++i)
+        expected[i] = escape::scalarCount(p.cx[i], p.cy[i], 256);
+    for (escape::Isa isa : isas()) {
+        std::vector<std::int32_t> out(p.cx.size(), -7);
+        escape::counts(isa, p.cx.data(), p.cy.data(), p.cx.size(), 256, out.data());
+        int wrong = 0;
+        for (std::size_t i = 0; i < p.cx.size(); ++i)
+            wrong += out[i] != expected[i];
+        EXPECT_EQ(wrong, 0) << escape::name(isa);
+    }
+}
+
+// The cheap tier: a row of points given at most `cap` steps.
+TEST(EscapeKernels, CappedCountsStopAtTheCap)
+{
+    const Points hard = hardPoints();
+    std::vector<double> row = hard.cx;
+    for (double x = -2.2; x < 0.6; x += 0.0123)
+        row.push_back(x);
+    for (double cy : {0.0, 1e-17, 0.1, 0.65, 1.0}) {
+        for (escape::Isa isa : isas())
+            for (int cap : {1, 2, 5, 32, 64, 256}) {
+                for (int maxIter : {3, 32, 256}) {
+                    std::vector<std::int32_t> out(row.size(), -7);
+                    escape::cappedCounts(isa, row.data(), cy, row.size(), maxIter, cap, out.data());
+                    for (std::size_t i = 0; i < row.size(); ++i) {
+                        const bool safe = std::fabs(row[i]) < escape::SafeCoordinate &&
+                                          std::fabs(cy) < escape::SafeCoordinate;
+                        const std::int32_t count = escape::scalarCount(row[i], cy, maxIter);
+                        const std::int32_t want = safe && count <= cap ? count : 0;
+                        ASSERT_EQ(out[i], want)
+                            << escape::name(isa) << " cap " << cap << " maxIter " << maxIter
+                            << " at " << row[i] << " + " << cy << "i";
+                    }
+                }
+            }
+    }
+}
+
+} // namespace

@@ -3,6 +3,10 @@
 // and the run-time choice among it and the x86 vector kernels.
 #include "escape_kernels.h"
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 namespace explorer::escape {
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -11,11 +15,13 @@ void countsAvx2(const double* cx, const double* cy, std::size_t n, std::int32_t 
 void cappedAvx2(const double* cx, double cy, std::size_t n, std::int32_t maxIter, std::int32_t cap,
                 std::int32_t* out);
 void floodAvx2(FloodJob& job);
+void finishAvx2(const PointBatch& batch);
 void countsAvx512(const double* cx, const double* cy, std::size_t n, std::int32_t maxIter,
                   std::int32_t* out);
 void cappedAvx512(const double* cx, double cy, std::size_t n, std::int32_t maxIter,
                   std::int32_t cap, std::int32_t* out);
 void floodAvx512(FloodJob& job);
+void finishAvx512(const PointBatch& batch);
 #endif
 
 namespace {
@@ -69,6 +75,16 @@ struct PortableLanes {
             ziOut[i] = zi[i];
         }
         return running;
+    }
+
+    static std::uint64_t pendingLanes(const std::uint8_t* done, const std::uint16_t* cells, int n)
+    {
+        return pendingLanesByPixel<Batch * SegmentWidth>(done, cells, n);
+    }
+    static void writeCells(std::uint16_t* cells, std::uint64_t live, std::uint64_t running,
+                           const std::int64_t* counts, std::uint16_t deepCell)
+    {
+        writeCellsByPixel<Batch * SegmentWidth>(cells, live, running, counts, deepCell);
     }
 
     template <int L> static void stream(LaneState<L>& s, StreamBuffers& b, std::int64_t maxIter)
@@ -140,7 +156,8 @@ bool supported(Isa isa)
     case Isa::Avx2:
         return __builtin_cpu_supports("avx2");
     case Isa::Avx512:
-        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq");
+        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
+               __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl");
 #else
     case Isa::Avx2:
     case Isa::Avx512:
@@ -210,6 +227,90 @@ void flood(Isa isa, FloodJob& job)
         return floodAvx2(job);
 #endif
     floodWith<PortableLanes>(job);
+}
+
+} // namespace explorer::escape
+
+namespace explorer::escape {
+
+void finish(Isa isa, const PointBatch& batch)
+{
+    if (!supported(isa))
+        isa = Isa::Portable;
+#if defined(__x86_64__) || defined(__i386__)
+    if (isa == Isa::Avx512)
+        return finishAvx512(batch);
+    if (isa == Isa::Avx2)
+        return finishAvx2(batch);
+#endif
+    finishWith<PortableLanes>(batch);
+}
+
+// The helper's side: Idle until a batch is posted (Posted), then Done;
+// Stopping ends it.
+struct Helper::Shared {
+    enum State : int { Idle, Posted, Done, Stopping };
+    std::atomic<int> state{Idle};
+    PointBatch batch{};
+    Isa isa;
+    std::thread thread;
+
+    // Waits until the state is no longer `from`: spinning for a little
+    // while, since the other side usually answers within microseconds, then
+    // sleeping.
+    int awaitChange(int from)
+    {
+        const auto spinUntil = std::chrono::steady_clock::now() + std::chrono::microseconds(50);
+        int now;
+        while ((now = state.load(std::memory_order_acquire)) == from) {
+            if (std::chrono::steady_clock::now() > spinUntil) {
+                state.wait(from, std::memory_order_acquire);
+            }
+        }
+        return now;
+    }
+
+    void run()
+    {
+        for (;;) {
+            int now = state.load(std::memory_order_acquire);
+            if (now != Posted && now != Stopping)
+                now = awaitChange(now);
+            if (now == Stopping)
+                return;
+            if (now != Posted)
+                continue;
+            finish(isa, batch);
+            state.store(Done, std::memory_order_release);
+            state.notify_all();
+        }
+    }
+};
+
+Helper::Helper(Isa isa) : shared_(std::make_unique<Shared>())
+{
+    shared_->isa = isa;
+    shared_->thread = std::thread([s = shared_.get()] { s->run(); });
+}
+
+Helper::~Helper()
+{
+    shared_->state.store(Shared::Stopping, std::memory_order_release);
+    shared_->state.notify_all();
+    shared_->thread.join();
+}
+
+void Helper::start(const PointBatch& batch)
+{
+    shared_->batch = batch;
+    shared_->state.store(Shared::Posted, std::memory_order_release);
+    shared_->state.notify_all();
+}
+
+void Helper::wait()
+{
+    shared_->awaitChange(Shared::Posted);
+    shared_->state.store(Shared::Idle, std::memory_order_relaxed);
 }
 
 } // namespace explorer::escape

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 namespace explorer::escape {
 
@@ -62,6 +63,39 @@ void counts(Isa isa, const double* cx, const double* cy, std::size_t n, std::int
 // could overflow are not iterated and also give 0.
 void cappedCounts(Isa isa, const double* cx, double cy, std::size_t n, std::int32_t maxIter,
                   std::int32_t cap, std::int32_t* out);
+
+// Points to iterate to the end, each going on from z = zr + i zi at count
+// count[i] (z = 0 at count 0 for a fresh point); final counts into out.
+struct PointBatch {
+    const double* cx;
+    const double* cy;
+    const double* zr;
+    const double* zi;
+    const std::int64_t* count;
+    std::size_t n;
+    std::int32_t* out;
+    std::int32_t maxIter;
+};
+void finish(Isa isa, const PointBatch& batch);
+
+// A second thread that iterates batches handed to it, and nothing else: it
+// reads the batch's arrays and writes its out array, which belong to the
+// caller until wait() returns. Between batches it sleeps (after spinning
+// for a few microseconds, in case the next batch follows at once). The
+// destructor stops and joins it.
+class Helper {
+public:
+    explicit Helper(Isa isa);
+    ~Helper();
+    Helper(const Helper&) = delete;
+    Helper& operator=(const Helper&) = delete;
+    void start(const PointBatch& batch);
+    void wait();
+
+private:
+    struct Shared;
+    std::unique_ptr<Shared> shared_;
+};
 
 // The flood's map of a canvas: one cell per pixel, row-major.
 enum Cell : std::uint16_t {
@@ -128,6 +162,17 @@ struct FloodJob {
     std::int32_t* resumeOwner;
     std::int32_t resumeRows;
     std::int32_t resumeBase;
+    // A helper thread to share large rounds of the pixel stack with, or
+    // null; round buffers of roundCapacity points for them.
+    Helper* helper;
+    double* roundCx;
+    double* roundCy;
+    double* roundZr;
+    double* roundZi;
+    std::int64_t* roundCount;
+    std::uint32_t* roundTag;
+    std::int32_t* roundOut;
+    std::size_t roundCapacity;
     std::int64_t cheapPixels = 0; // out: pixels given the cheap steps
     std::int64_t deepPixels = 0;  // out: pixels iterated to the end
 };

@@ -202,6 +202,14 @@ private:
     std::vector<double> CacheResumeZr, CacheResumeZi;
     std::vector<std::int32_t> CacheResumeOwner;
     std::int32_t CacheResumeBase = 0;
+    // A second thread for large rounds of the flood, with their buffers; it
+    // runs only inside RunFlood and is joined when the cache is released.
+    class CacheHelperThread;
+    std::shared_ptr<CacheHelperThread> CacheHelper;
+    std::vector<double> CacheRoundCx, CacheRoundCy, CacheRoundZr, CacheRoundZi;
+    std::vector<std::int64_t> CacheRoundCount;
+    std::vector<std::uint32_t> CacheRoundTag;
+    std::vector<std::int32_t> CacheRoundOut;
     // ---- end of render speed ----
 };
 

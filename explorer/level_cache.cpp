@@ -7,11 +7,17 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 #include "escape_kernels.h"
 #include "toolkit/runtime_error.h"
 
 namespace explorer {
+
+class Form1::CacheHelperThread : public escape::Helper {
+public:
+    using Helper::Helper;
+};
 
 namespace {
 
@@ -30,6 +36,9 @@ constexpr std::int32_t CheapSteps = 32;
 // steps keep their z, so that finishing them does not repeat those steps.
 constexpr std::int32_t ResumeRows = 64; // a power of two
 
+// Pixels in one round shared with the helper thread.
+constexpr std::size_t RoundCapacity = 4096;
+
 // Pixels the flood may have waiting at once, at least.
 constexpr std::size_t PixelStackRoom = 1 << 16;
 
@@ -44,10 +53,11 @@ void Form1::ArmCache()
     ReleaseCache();
     const std::int32_t width = LastCol + 1, height = LastRow + 1;
     // Outside these bounds the pass simply iterates every pixel itself.
-    if (!LevelCacheEnabled || width < 1 || height < 1 || width > MaxCacheSide || height > MaxCacheSide || MaxIter < 1 ||
-        MaxIter > MaxCachedIterations || ColorCycle < 1 || ColorCycle > 255 ||
-        XValues.size() != std::size_t(width) || YValues.size() != std::size_t(height) ||
-        LevelGrid.cols != width || DoneGrid.data.size() != std::size_t(width) * height)
+    if (!LevelCacheEnabled || width < 1 || height < 1 || width > MaxCacheSide ||
+        height > MaxCacheSide || MaxIter < 1 || MaxIter > MaxCachedIterations || ColorCycle < 1 ||
+        ColorCycle > 255 || XValues.size() != std::size_t(width) ||
+        YValues.size() != std::size_t(height) || LevelGrid.cols != width ||
+        DoneGrid.data.size() != std::size_t(width) * height)
         return;
     CacheWidth = width;
     CacheHeight = height;
@@ -61,6 +71,14 @@ void Form1::ArmCache()
     CacheResumeZi.resize(std::size_t(ResumeRows) * std::size_t(width));
     CacheResumeOwner.assign(ResumeRows, -1);
     CacheResumeBase = 0;
+    if (std::thread::hardware_concurrency() >= 2) {
+        CacheHelper = std::make_shared<CacheHelperThread>(escape::bestIsa());
+        for (auto* round : {&CacheRoundCx, &CacheRoundCy, &CacheRoundZr, &CacheRoundZi})
+            round->resize(RoundCapacity);
+        CacheRoundCount.resize(RoundCapacity);
+        CacheRoundTag.resize(RoundCapacity);
+        CacheRoundOut.resize(RoundCapacity);
+    }
     CacheLevelOfCount.resize(std::size_t(MaxIter) + 1);
     for (std::int32_t count = 0; count <= MaxIter; ++count)
         CacheLevelOfCount[std::size_t(count)] =
@@ -84,6 +102,7 @@ void Form1::ReleaseCache()
     CacheWidth = CacheHeight = CacheSegmentsPerRow = 0;
     CacheOpenRows = CacheWholeRows = 0;
     CachePixelTop = CacheSegmentTop = 0;
+    CacheHelper.reset(); // joins the thread, which is idle outside RunFlood
 }
 
 void Form1::QueueCacheSegment(std::int32_t row, std::int32_t segment)
@@ -101,9 +120,15 @@ void Form1::OpenCacheRows(std::int32_t row, bool whole)
 {
     const std::int32_t open =
         std::min(row + 1 + (whole ? WholeLookahead : FloodLookahead), CacheHeight);
+    const std::int32_t wholeBegin = CacheWholeRows;
+    if (whole) {
+        CacheWholeRows = std::max(CacheWholeRows, open);
+        CacheResumeBase = row;
+    }
     if (open > CacheOpenRows) {
         const std::int32_t last = CacheSegmentsPerRow - 1;
-        for (std::int32_t r = CacheOpenRows; r < open; ++r) {
+        // Rows evaluated whole need no seeds.
+        for (std::int32_t r = std::max(CacheOpenRows, CacheWholeRows); r < open; ++r) {
             // Outside the canvas counts as escaped, so the flood starts at
             // the edge: the first and last row whole, and both ends of every
             // row; and it goes on where it reached this row while closed.
@@ -116,13 +141,7 @@ void Form1::OpenCacheRows(std::int32_t row, bool whole)
         }
         CacheOpenRows = open;
     }
-    std::int32_t wholeBegin = CacheWholeRows, wholeEnd = CacheWholeRows;
-    if (whole) {
-        wholeEnd = std::max(CacheWholeRows, std::min(row + 1 + WholeLookahead, CacheOpenRows));
-        CacheWholeRows = wholeEnd;
-        CacheResumeBase = row;
-    }
-    RunFlood(wholeBegin, wholeEnd);
+    RunFlood(wholeBegin, CacheWholeRows);
 }
 
 void Form1::RunFlood(std::int32_t wholeBegin, std::int32_t wholeEnd)
@@ -154,7 +173,16 @@ void Form1::RunFlood(std::int32_t wholeBegin, std::int32_t wholeEnd)
                          CacheResumeZi.data(),
                          CacheResumeOwner.data(),
                          ResumeRows,
-                         CacheResumeBase};
+                         CacheResumeBase,
+                         CacheHelper.get(),
+                         CacheRoundCx.data(),
+                         CacheRoundCy.data(),
+                         CacheRoundZr.data(),
+                         CacheRoundZi.data(),
+                         CacheRoundCount.data(),
+                         CacheRoundTag.data(),
+                         CacheRoundOut.data(),
+                         CacheRoundCx.size()};
     escape::flood(escape::bestIsa(), job);
     CachePixelTop = job.pixelTop;
     CacheSegmentTop = job.segmentTop;

@@ -4,7 +4,6 @@
 #include "escape_kernels.h"
 
 #include <atomic>
-#include <chrono>
 #include <thread>
 
 namespace explorer::escape {
@@ -260,13 +259,17 @@ struct Helper::Shared {
     // sleeping.
     int awaitChange(int from)
     {
-        const auto spinUntil = std::chrono::steady_clock::now() + std::chrono::microseconds(50);
-        int now;
-        while ((now = state.load(std::memory_order_acquire)) == from) {
-            if (std::chrono::steady_clock::now() > spinUntil) {
-                state.wait(from, std::memory_order_acquire);
-            }
+        for (int spin = 0; spin < 4000; ++spin) {
+            const int now = state.load(std::memory_order_acquire);
+            if (now != from)
+                return now;
+#if defined(__x86_64__) || defined(__i386__)
+            __builtin_ia32_pause();
+#endif
         }
+        int now;
+        while ((now = state.load(std::memory_order_acquire)) == from)
+            state.wait(from, std::memory_order_acquire);
         return now;
     }
 

@@ -75,6 +75,10 @@ struct PointBatch {
     std::size_t n;
     std::int32_t* out;
     std::int32_t maxIter;
+    // When set, threads finishing the same batch take points from it in
+    // turns of `turn` (it counts the points taken).
+    std::size_t* shared = nullptr;
+    std::size_t turn = 0;
 };
 void finish(Isa isa, const PointBatch& batch);
 
@@ -114,42 +118,45 @@ enum SegmentFlag : std::uint8_t {
     SegmentQueued = 1,   // on the segment stack
     SegmentDone = 2,     // its pending pixels have been evaluated
     SegmentHasDeep = 4,  // it holds Deep pixels
-    SegmentDeferred = 8, // reached while its row was closed
+    SegmentDeferred = 8, // reached while below the window
 };
 
 // The flood works out levels of a render pass ahead of it, in two tiers.
 // Segments get the first `cap` steps of all their pending pixels at once, in
-// vector lanes; the pixels that stop there are known, the others become Deep.
-// Whole rows [wholeBegin, wholeEnd) are evaluated so first, then the segments
-// on the segment stack. A segment with an escaping pixel queues the segments
-// around that pixel, so the cheap tier spreads from where it is seeded (the
-// canvas edge, whole rows) through the escaping pixels. A Deep pixel that
-// borders an escaping pixel or the canvas edge goes on the pixel stack and is
-// iterated to the end, lanes refilled as they finish, from where the cheap
-// steps left it when that was kept; when it escapes, it queues its Deep
-// neighbours and the segments of its unevaluated ones. All Deep pixels of
-// the whole rows (rows the pass is about to scan, which evaluates nearly all
-// their pending pixels) go to the pixel stack at once. So the flood stops at
-// the pixels of the set that border the escaping ones and never iterates an
-// interior to the end. Only rows below openRows are worked on; segments
-// reached in other rows are marked deferred. Pixels done in the pass are
-// skipped. Runs until both stacks are empty.
+// vector lanes; the pixels that stop there are known, the others become
+// Deep. Deep pixels are iterated to the end from the pixel stack, lanes
+// refilled as they finish, going on from where the cheap steps left them
+// when that was kept.
+//
+// Whole rows [wholeBegin, wholeEnd), the rows the pass scans next, are
+// evaluated first: all their pending pixels, and all their Deep pixels to
+// the end, since the pass evaluates nearly every pending pixel of a row it
+// scans. Then the window, rows below the whole rows opened for a trace that
+// walks ahead of the row scan: its segments on the segment stack get the
+// cheap steps; a Deep pixel of the window that borders an escaping pixel or
+// the canvas edge is iterated to the end, and when it escapes, it queues its
+// Deep neighbours and the segments of its unevaluated ones in the window
+// (segments below it are marked deferred). So the flood follows the escaping
+// pixels and stops at the pixels of the set that border them, never
+// iterating an interior to the end. Pixels done in the pass are skipped.
+// Runs until both stacks are empty.
 struct FloodJob {
-    const double* xs;                  // plane value per column
-    const double* ys;                  // plane value per row
-    std::int32_t width, height;        // at most 65535 each
-    std::int32_t segmentsPerRow;       // width / SegmentWidth rounded up
-    std::int32_t openRows;             // rows below this are open
-    std::int32_t wholeBegin, wholeEnd; // rows to evaluate whole, first
-    std::uint16_t* cells;              // width * height
-    std::uint8_t* segments;            // segmentsPerRow * height flags
-    const std::uint8_t* done;          // width * height, the pass's done flags
-    std::uint32_t* pixelStack;         // row << 16 | column
-    std::size_t pixelTop;              // in and out
-    std::size_t pixelCapacity;         // when full, Deep pixels wait for the pass to ask
-    std::uint32_t* segmentStack;       // segment numbers; room for all
-    std::size_t segmentTop;            // in and out
-    const std::uint8_t* levelOfCount;  // maxIter + 1 entries
+    const double* xs;                                  // plane value per column
+    const double* ys;                                  // plane value per row
+    std::int32_t width, height;                        // at most 65535 each
+    std::int32_t segmentsPerRow;                       // width / SegmentWidth rounded up
+    std::int32_t wholeBegin, wholeEnd;                 // rows to evaluate whole, first
+    std::int32_t windowRowBegin, windowRowEnd;         // rows of the window
+    std::int32_t windowSegmentBegin, windowSegmentEnd; // segments of each of its rows
+    std::uint16_t* cells;                              // width * height
+    std::uint8_t* segments;                            // segmentsPerRow * height flags
+    const std::uint8_t* done;                          // width * height, the pass's done flags
+    std::uint32_t* pixelStack;                         // row << 16 | column
+    std::size_t pixelTop;                              // in and out
+    std::size_t pixelCapacity;        // when full, Deep pixels wait for the pass to ask
+    std::uint32_t* segmentStack;      // segment numbers; room for all
+    std::size_t segmentTop;           // in and out
+    const std::uint8_t* levelOfCount; // maxIter + 1 entries
     std::int32_t maxIter;
     std::int32_t cap;  // steps of the cheap tier
     bool safeColumns;  // no value of xs reaches SafeCoordinate

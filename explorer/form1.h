@@ -181,15 +181,18 @@ private:
     std::int32_t ScalarLevel(std::int32_t col, std::int32_t row) const;
     void ArmCache();
     void ReleaseCache();
-    // Opens rows through row and a few beyond to the flood; whole rows also
-    // get all their pending pixels evaluated, not only those the flood
-    // reaches. Then runs the flood.
-    void OpenCacheRows(std::int32_t row, bool whole);
+    // Works out the levels of rows through `row`, which the pass scans next,
+    // and of the rows below them down to a little beyond a pixel a trace
+    // asks for ahead of the scan.
+    void EvaluateCacheRow(std::int32_t row);
+    void EvaluateCacheWindow(std::int32_t row);
     void QueueCacheSegment(std::int32_t row, std::int32_t segment);
     void RunFlood(std::int32_t wholeBegin = 0, std::int32_t wholeEnd = 0);
     bool CacheLive = false;
     std::int32_t CacheWidth = 0, CacheHeight = 0, CacheSegmentsPerRow = 0;
-    std::int32_t CacheOpenRows = 0, CacheWholeRows = 0;
+    std::int32_t CacheWholeRows = 0, CacheOpenRows = 0;
+    std::int32_t CacheWindowRowBegin = 0, CacheWindowRowEnd = 0;
+    std::int32_t CacheWindowSegmentBegin = 0, CacheWindowSegmentEnd = 0;
     bool CacheSafeColumns = false, CacheSimpleLevels = false;
     std::vector<std::uint16_t> CacheCells;   // escape::Cell per pixel, row-major
     std::vector<std::uint8_t> CacheSegments; // escape::SegmentFlag per segment

@@ -21,12 +21,10 @@ public:
 
 namespace {
 
-// Rows below the pass's current row that the flood may spread into, and rows
-// whose pending pixels are all evaluated ahead of the row scan: enough to
-// hand the vector lanes long batches, few enough that little is evaluated
-// for regions of the set that a trace will fill first.
+// Rows below a pixel a trace asks for ahead of the row scan that the flood
+// may spread into: enough to hand the vector lanes long batches and to serve
+// the next steps of the trace.
 constexpr std::int32_t FloodLookahead = 16;
-constexpr std::int32_t WholeLookahead = 0;
 
 // Steps every pixel a segment evaluates gets at once; those still iterating
 // after them are iterated to the end only if they border an escaping pixel.
@@ -88,7 +86,8 @@ void Form1::ArmCache()
     CacheSimpleLevels = CheapSteps < MaxIter;
     for (std::int32_t count = 1; count <= CheapSteps && CacheSimpleLevels; ++count)
         CacheSimpleLevels = CacheLevelOfCount[std::size_t(count)] == count + 1;
-    CacheOpenRows = CacheWholeRows = 0;
+    CacheWholeRows = CacheOpenRows = 0;
+    CacheWindowRowBegin = CacheWindowRowEnd = CacheWindowSegmentBegin = CacheWindowSegmentEnd = 0;
     CachePixelTop = CacheSegmentTop = 0;
     CacheCheapPixels = CacheDeepPixels = CacheMisses = 0;
     CacheLive = true;
@@ -100,7 +99,7 @@ void Form1::ReleaseCache()
     // costs a page fault per page every time.
     CacheLive = false;
     CacheWidth = CacheHeight = CacheSegmentsPerRow = 0;
-    CacheOpenRows = CacheWholeRows = 0;
+    CacheWholeRows = CacheOpenRows = 0;
     CachePixelTop = CacheSegmentTop = 0;
     CacheHelper.reset(); // joins the thread, which is idle outside RunFlood
 }
@@ -111,37 +110,48 @@ void Form1::QueueCacheSegment(std::int32_t row, std::int32_t segment)
         CacheSegments[std::size_t(row) * std::size_t(CacheSegmentsPerRow) + std::size_t(segment)];
     if (flags & (escape::SegmentQueued | escape::SegmentDone))
         return;
-    flags = std::uint8_t((flags & ~escape::SegmentDeferred) | escape::SegmentQueued);
+    flags |= escape::SegmentQueued;
     CacheSegmentStack[CacheSegmentTop++] =
         std::uint32_t(row) * std::uint32_t(CacheSegmentsPerRow) + std::uint32_t(segment);
 }
 
-void Form1::OpenCacheRows(std::int32_t row, bool whole)
+void Form1::EvaluateCacheRow(std::int32_t row)
 {
-    const std::int32_t open =
-        std::min(row + 1 + (whole ? WholeLookahead : FloodLookahead), CacheHeight);
+    if (row < CacheWholeRows)
+        return;
     const std::int32_t wholeBegin = CacheWholeRows;
-    if (whole) {
-        CacheWholeRows = std::max(CacheWholeRows, open);
-        CacheResumeBase = row;
-    }
+    CacheWholeRows = row + 1;
+    CacheResumeBase = row;
+    CacheWindowRowBegin = std::max(CacheWindowRowBegin, CacheWholeRows);
+    RunFlood(wholeBegin, CacheWholeRows);
+}
+
+void Form1::EvaluateCacheWindow(std::int32_t row)
+{
+    // The window: the rows from the last whole row to a few below the asked
+    // pixel, whole width; widened as traces walk further down.
+    const std::int32_t open = std::min(CacheHeight, row + 1 + FloodLookahead);
     if (open > CacheOpenRows) {
         const std::int32_t last = CacheSegmentsPerRow - 1;
-        // Rows evaluated whole need no seeds.
         for (std::int32_t r = std::max(CacheOpenRows, CacheWholeRows); r < open; ++r) {
             // Outside the canvas counts as escaped, so the flood starts at
             // the edge: the first and last row whole, and both ends of every
-            // row; and it goes on where it reached this row while closed.
+            // row; and from the whole rows above, through the first row
+            // below them; and it goes on where it reached a row while closed.
             const std::uint8_t* flags =
                 CacheSegments.data() + std::size_t(r) * std::size_t(CacheSegmentsPerRow);
             for (std::int32_t s = 0; s <= last; ++s)
-                if (r == 0 || r == CacheHeight - 1 || s == 0 || s == last ||
+                if (r == CacheWholeRows || r == CacheHeight - 1 || s == 0 || s == last ||
                     (flags[s] & escape::SegmentDeferred))
                     QueueCacheSegment(r, s);
         }
         CacheOpenRows = open;
     }
-    RunFlood(wholeBegin, CacheWholeRows);
+    CacheWindowRowBegin = CacheWholeRows;
+    CacheWindowRowEnd = CacheOpenRows;
+    CacheWindowSegmentBegin = 0;
+    CacheWindowSegmentEnd = CacheSegmentsPerRow;
+    RunFlood();
 }
 
 void Form1::RunFlood(std::int32_t wholeBegin, std::int32_t wholeEnd)
@@ -153,9 +163,12 @@ void Form1::RunFlood(std::int32_t wholeBegin, std::int32_t wholeEnd)
                          CacheWidth,
                          CacheHeight,
                          CacheSegmentsPerRow,
-                         CacheOpenRows,
                          wholeBegin,
                          wholeEnd,
+                         CacheWindowRowBegin,
+                         CacheWindowRowEnd,
+                         CacheWindowSegmentBegin,
+                         CacheWindowSegmentEnd,
                          CacheCells.data(),
                          CacheSegments.data(),
                          DoneGrid.data.data(),
@@ -199,24 +212,23 @@ std::int32_t Form1::CachedLevel(std::int32_t col, std::int32_t row)
         return CacheCells[at] >= escape::Known || CacheCells[at] == escape::CellOverflow;
     };
     if (!known()) {
-        // Not worked out yet: open the rows down to it (a trace walking
-        // ahead of the row scan). If the flood still has not reached it (a
-        // pocket it enters from below, or a pixel of the set with no escaping
-        // neighbour), evaluate its segment, and then the pixel itself to the
-        // end.
-        OpenCacheRows(row, false);
-        if (!known() && !DoneGrid.data[at]) {
-            ++CacheMisses;
-            if (CacheCells[at] == escape::Unknown) {
-                QueueCacheSegment(row, col / escape::SegmentWidth);
-                RunFlood();
-            }
-            if (CacheCells[at] == escape::Deep || CacheCells[at] == escape::DeepSaved) {
-                CacheCells[at] =
-                    CacheCells[at] == escape::Deep ? escape::Queued : escape::QueuedSaved;
-                CachePixelStack[CachePixelTop++] = std::uint32_t(row) << 16 | std::uint32_t(col);
-                RunFlood();
-            }
+        // Not worked out yet: a trace walking ahead of the row scan. Work
+        // out the window around it; if that leaves the pixel still
+        // iterating (a pixel of the set with no escaping neighbour), finish
+        // it by itself.
+        ++CacheMisses;
+        if (CacheCells[at] == escape::Unknown && !DoneGrid.data[at])
+            EvaluateCacheWindow(row);
+        if (CacheCells[at] == escape::Unknown && !DoneGrid.data[at]) {
+            // A pocket the flood has not reached: its segment first.
+            QueueCacheSegment(row, col / escape::SegmentWidth);
+            RunFlood();
+        }
+        if ((CacheCells[at] == escape::Deep || CacheCells[at] == escape::DeepSaved) &&
+            !DoneGrid.data[at]) {
+            CacheCells[at] = CacheCells[at] == escape::Deep ? escape::Queued : escape::QueuedSaved;
+            CachePixelStack[CachePixelTop++] = std::uint32_t(row) << 16 | std::uint32_t(col);
+            RunFlood();
         }
         if (!known())
             return ScalarLevel(col, row); // a done pixel evaluated again

@@ -136,13 +136,16 @@ void scalarPass(benchmark::State& state, NamedView v, Canvas canvas)
     state.counters["evaluated"] = double(picture.evaluations);
 }
 
+// The reference digest is worked out before the window exists, so that the
+// reference's memory is not added to the pass's.
 void fastPass(benchmark::State& state, NamedView v, Canvas canvas)
 {
+    const Digest expected = referenceDigest(v, canvas);
     auto form = makeWindow(v, canvas, false);
     for (auto _ : state)
         form->EvaluatePass();
     sameAsReference[std::string(v.name) + " " + canvas.name() + " fast"] =
-        digestOf(*form, false) == referenceDigest(v, canvas);
+        digestOf(*form, false) == expected;
     state.counters["cheap"] = double(form->CacheCheapPixels);
     state.counters["deep"] = double(form->CacheDeepPixels);
     state.counters["misses"] = double(form->CacheMisses);
@@ -150,11 +153,12 @@ void fastPass(benchmark::State& state, NamedView v, Canvas canvas)
 
 void goPass(benchmark::State& state, NamedView v, Canvas canvas)
 {
+    const Digest expected = referenceDigest(v, canvas);
     auto form = makeWindow(v, canvas, true);
     for (auto _ : state)
         tk::guarded([&] { form->Command1_Click(); });
     sameAsReference[std::string(v.name) + " " + canvas.name() + " go"] =
-        digestOf(*form, true) == referenceDigest(v, canvas);
+        digestOf(*form, true) == expected;
 }
 
 // The console table, and the fastest time of each benchmark (over

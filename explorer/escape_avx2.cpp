@@ -2,7 +2,7 @@
 // flight. Only called after a run-time check that the processor has AVX2.
 #include "escape_kernels.h"
 
-#if defined(__x86_64__) || defined(__i386__)
+#ifdef ZELMAR_ESCAPE_X86
 
 #include <immintrin.h>
 

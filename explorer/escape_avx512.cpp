@@ -4,7 +4,7 @@
 // and VL.
 #include "escape_kernels.h"
 
-#if defined(__x86_64__) || defined(__i386__)
+#ifdef ZELMAR_ESCAPE_X86
 
 #include <immintrin.h>
 

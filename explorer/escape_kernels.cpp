@@ -8,7 +8,7 @@
 
 namespace explorer::escape {
 
-#if defined(__x86_64__) || defined(__i386__)
+#ifdef ZELMAR_ESCAPE_X86
 void countsAvx2(const double* cx, const double* cy, std::size_t n, std::int32_t maxIter,
                 std::int32_t* out);
 void cappedAvx2(const double* cx, double cy, std::size_t n, std::int32_t maxIter, std::int32_t cap,
@@ -151,7 +151,7 @@ bool supported(Isa isa)
     switch (isa) {
     case Isa::Portable:
         return true;
-#if defined(__x86_64__) || defined(__i386__)
+#ifdef ZELMAR_ESCAPE_X86
     case Isa::Avx2:
         return __builtin_cpu_supports("avx2");
     case Isa::Avx512:
@@ -192,7 +192,7 @@ void counts(Isa isa, const double* cx, const double* cy, std::size_t n, std::int
 {
     if (!supported(isa))
         isa = Isa::Portable;
-#if defined(__x86_64__) || defined(__i386__)
+#ifdef ZELMAR_ESCAPE_X86
     if (isa == Isa::Avx512)
         return countsAvx512(cx, cy, n, maxIter, out);
     if (isa == Isa::Avx2)
@@ -206,7 +206,7 @@ void cappedCounts(Isa isa, const double* cx, double cy, std::size_t n, std::int3
 {
     if (!supported(isa))
         isa = Isa::Portable;
-#if defined(__x86_64__) || defined(__i386__)
+#ifdef ZELMAR_ESCAPE_X86
     if (isa == Isa::Avx512)
         return cappedAvx512(cx, cy, n, maxIter, cap, out);
     if (isa == Isa::Avx2)
@@ -219,7 +219,7 @@ void flood(Isa isa, FloodJob& job)
 {
     if (!supported(isa))
         isa = Isa::Portable;
-#if defined(__x86_64__) || defined(__i386__)
+#ifdef ZELMAR_ESCAPE_X86
     if (isa == Isa::Avx512)
         return floodAvx512(job);
     if (isa == Isa::Avx2)
@@ -236,7 +236,7 @@ void finish(Isa isa, const PointBatch& batch)
 {
     if (!supported(isa))
         isa = Isa::Portable;
-#if defined(__x86_64__) || defined(__i386__)
+#ifdef ZELMAR_ESCAPE_X86
     if (isa == Isa::Avx512)
         return finishAvx512(batch);
     if (isa == Isa::Avx2)
@@ -245,10 +245,13 @@ void finish(Isa isa, const PointBatch& batch)
     finishWith<PortableLanes>(batch);
 }
 
-// The helper's side: Idle until a batch is posted (Posted), then Done;
-// Stopping ends it.
+// The helper's side. A batch is Posted; the helper takes it up (Running)
+// and marks it Done. The poster may take a batch back that the helper has
+// not taken up yet (back to Idle), so it never waits for a helper that is
+// asleep or not scheduled; the points are shared out in turns, so the poster
+// has done them itself by then. Stopping ends the thread.
 struct Helper::Shared {
-    enum State : int { Idle, Posted, Done, Stopping };
+    enum State : int { Idle, Posted, Running, Done, Stopping };
     std::atomic<int> state{Idle};
     PointBatch batch{};
     Isa isa;
@@ -259,11 +262,11 @@ struct Helper::Shared {
     // sleeping.
     int awaitChange(int from)
     {
-        for (int spin = 0; spin < 4000; ++spin) {
+        for (int spin = 0; spin < 1000; ++spin) {
             const int now = state.load(std::memory_order_acquire);
             if (now != from)
                 return now;
-#if defined(__x86_64__) || defined(__i386__)
+#ifdef ZELMAR_ESCAPE_X86
             __builtin_ia32_pause();
 #endif
         }
@@ -275,17 +278,19 @@ struct Helper::Shared {
 
     void run()
     {
+        int now = state.load(std::memory_order_acquire);
         for (;;) {
-            int now = state.load(std::memory_order_acquire);
-            if (now != Posted && now != Stopping)
-                now = awaitChange(now);
             if (now == Stopping)
                 return;
-            if (now != Posted)
-                continue;
-            finish(isa, batch);
-            state.store(Done, std::memory_order_release);
-            state.notify_all();
+            int expected = Posted;
+            if (now == Posted &&
+                state.compare_exchange_strong(expected, Running, std::memory_order_acquire)) {
+                finish(isa, batch);
+                state.store(Done, std::memory_order_release);
+                state.notify_all();
+                now = Done;
+            }
+            now = awaitChange(now);
         }
     }
 };
@@ -312,7 +317,11 @@ void Helper::start(const PointBatch& batch)
 
 void Helper::wait()
 {
-    shared_->awaitChange(Shared::Posted);
+    int expected = Shared::Posted;
+    if (shared_->state.compare_exchange_strong(expected, Shared::Idle, std::memory_order_acquire))
+        return; // never taken up
+    if (expected == Shared::Running)
+        shared_->awaitChange(Shared::Running);
     shared_->state.store(Shared::Idle, std::memory_order_relaxed);
 }
 

@@ -10,6 +10,12 @@
 #include <cstdint>
 #include <memory>
 
+// The x86 vector kernels are built on x86 only; ZELMAR_PORTABLE_ONLY
+// leaves them out there too, to build and test the portable code alone.
+#if (defined(__x86_64__) || defined(__i386__)) && !defined(ZELMAR_PORTABLE_ONLY)
+#define ZELMAR_ESCAPE_X86 1
+#endif
+
 namespace explorer::escape {
 
 // The count of a point whose iteration overflowed the double range.
@@ -82,11 +88,14 @@ struct PointBatch {
 };
 void finish(Isa isa, const PointBatch& batch);
 
-// A second thread that iterates batches handed to it, and nothing else: it
-// reads the batch's arrays and writes its out array, which belong to the
-// caller until wait() returns. Between batches it sleeps (after spinning
-// for a few microseconds, in case the next batch follows at once). The
-// destructor stops and joins it.
+// A second thread that helps iterate batches handed to it, and nothing
+// else: it reads the batch's arrays and writes its out array, which belong
+// to the caller until wait() returns. A batch is shared (PointBatch::shared):
+// the caller iterates it too, and wait() takes it back at once if the helper
+// has not started on it, so the caller never waits for a helper that is not
+// running. Between batches the helper sleeps (after spinning for some
+// microseconds, in case the next batch follows at once). The destructor
+// stops and joins it.
 class Helper {
 public:
     explicit Helper(Isa isa);

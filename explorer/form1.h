@@ -152,15 +152,16 @@ private:
     // (render.cpp, level_cache.cpp.) DoIt is PrepareGrids, the canvas clear,
     // ComputeCoordinates, then per row EvaluateRow, plot, yield and refresh;
     // EvaluatePass runs the same steps without any widget work. The cache
-    // holds levels worked out ahead of the pass in vector lanes by a flood
-    // (escape_kernels.h) that spreads from the canvas edge and from the rows
-    // the pass comes to through the escaping pixels and stops at the pixels
-    // of the set bordering them. While a pass runs, ZelmarPoint takes its
-    // levels from here; the grids, the order of evaluation and every effect
-    // stay those of the sequential pass. Armed by ComputeCoordinates,
-    // released when the pass ends; a nested pass re-creates it with the
-    // grids. Only the window's thread touches it, and only inside the pass's
-    // own steps, never while the pass waits in its yield.
+    // holds levels worked out ahead of the pass in vector lanes
+    // (escape_kernels.h): each row the pass is about to scan, whole, and the
+    // rows below it as far as traces walk ahead of the scan, by a flood
+    // through the escaping pixels that stops at the pixels of the set
+    // bordering them. While a pass runs, ZelmarPoint takes its levels from
+    // here; the grids, the order of evaluation and every effect stay those
+    // of the sequential pass. Armed by ComputeCoordinates, released when the
+    // pass ends; a nested pass re-creates it with the grids. Only the
+    // window's thread touches it, only inside the pass's own steps, never
+    // while the pass waits in its yield.
 public:
     void PrepareGrids();
     void ComputeCoordinates();

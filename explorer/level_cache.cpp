@@ -1,7 +1,8 @@
 // The render pass's level cache: levels worked out ahead of the pass by the
-// flood of escape_kernels.h, opened to it row band by row band as the pass
-// comes near. Runs only inside the pass's own calls (never during its yield),
-// so nothing computes while the pass waits, for instance while it is paused.
+// flood of escape_kernels.h, row by row as the pass comes to them and in a
+// band below as traces walk there. Runs only inside the pass's own calls
+// (never during its yield; the helper thread idles then too), so nothing
+// computes while the pass waits, for instance while it is paused.
 #include "form1.h"
 
 #include <algorithm>

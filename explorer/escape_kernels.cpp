@@ -257,12 +257,23 @@ struct Helper::Shared {
     Isa isa;
     std::thread thread;
 
-    // Waits until the state is no longer `from`: spinning for a little
-    // while, since the other side usually answers within microseconds, then
-    // sleeping.
-    int awaitChange(int from)
+    // Threads asleep in awaitChange: a change of state wakes them only if
+    // there are any, sparing the system call otherwise.
+    std::atomic<int> sleepers{0};
+
+    void change(int to)
     {
-        for (int spin = 0; spin < 1000; ++spin) {
+        state.store(to, std::memory_order_seq_cst);
+        if (sleepers.load(std::memory_order_seq_cst) > 0)
+            state.notify_all();
+    }
+
+    // Waits until the state is no longer `from`: spinning for `spins`
+    // rounds, since the other side usually answers within microseconds,
+    // then sleeping.
+    int awaitChange(int from, int spins)
+    {
+        for (int spin = 0; spin < spins; ++spin) {
             const int now = state.load(std::memory_order_acquire);
             if (now != from)
                 return now;
@@ -270,9 +281,11 @@ struct Helper::Shared {
             __builtin_ia32_pause();
 #endif
         }
+        sleepers.fetch_add(1, std::memory_order_seq_cst);
         int now;
-        while ((now = state.load(std::memory_order_acquire)) == from)
+        while ((now = state.load(std::memory_order_seq_cst)) == from)
             state.wait(from, std::memory_order_acquire);
+        sleepers.fetch_sub(1, std::memory_order_seq_cst);
         return now;
     }
 
@@ -286,11 +299,12 @@ struct Helper::Shared {
             if (now == Posted &&
                 state.compare_exchange_strong(expected, Running, std::memory_order_acquire)) {
                 finish(isa, batch);
-                state.store(Done, std::memory_order_release);
-                state.notify_all();
+                change(Done);
                 now = Done;
             }
-            now = awaitChange(now);
+            // Rounds of one flood follow each other closely; between floods
+            // (the pass's yield, a pause) the helper sleeps.
+            now = awaitChange(now, 2000);
         }
     }
 };
@@ -303,25 +317,23 @@ Helper::Helper(Isa isa) : shared_(std::make_unique<Shared>())
 
 Helper::~Helper()
 {
-    shared_->state.store(Shared::Stopping, std::memory_order_release);
-    shared_->state.notify_all();
+    shared_->change(Shared::Stopping);
     shared_->thread.join();
 }
 
 void Helper::start(const PointBatch& batch)
 {
     shared_->batch = batch;
-    shared_->state.store(Shared::Posted, std::memory_order_release);
-    shared_->state.notify_all();
+    shared_->change(Shared::Posted);
 }
 
 void Helper::wait()
 {
     int expected = Shared::Posted;
     if (shared_->state.compare_exchange_strong(expected, Shared::Idle, std::memory_order_acquire))
-        return; // never taken up
-    if (expected == Shared::Running)
-        shared_->awaitChange(Shared::Running);
+        return;                      // never taken up
+    if (expected == Shared::Running) // what it has taken is short work
+        shared_->awaitChange(Shared::Running, 1 << 20);
     shared_->state.store(Shared::Idle, std::memory_order_relaxed);
 }
 

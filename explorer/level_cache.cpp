@@ -29,7 +29,7 @@ constexpr std::int32_t FloodLookahead = 16;
 
 // Steps every pixel a segment evaluates gets at once; those still iterating
 // after them are iterated to the end only if they border an escaping pixel.
-constexpr std::int32_t CheapSteps = 32;
+constexpr std::int32_t CheapSteps = 48;
 
 // Rows, from the pass's row on, whose pixels still iterating after the cheap
 // steps keep their z, so that finishing them does not repeat those steps.

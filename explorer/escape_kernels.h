@@ -189,8 +189,9 @@ struct FloodJob {
     std::uint32_t* roundTag;
     std::int32_t* roundOut;
     std::size_t roundCapacity;
-    std::int64_t cheapPixels = 0; // out: pixels given the cheap steps
-    std::int64_t deepPixels = 0;  // out: pixels iterated to the end
+    std::int64_t cheapPixels = 0;  // out: pixels given the cheap steps
+    std::int64_t deepPixels = 0;   // out: pixels iterated to the end
+    std::int64_t sharedPixels = 0; // out: of those, in rounds shared with the helper
 };
 void flood(Isa isa, FloodJob& job);
 

@@ -168,10 +168,12 @@ public:
     void EvaluateRow(std::int32_t row);
     void EvaluatePass();
     // What the flood did in the last pass (for the tests and the benchmark):
-    // pixels given the cheap first steps, pixels iterated to the end, and
-    // requests of the pass it had not worked out in advance.
+    // pixels given the cheap first steps, pixels iterated to the end (some
+    // together with the helper thread), and requests of the pass it had not
+    // worked out in advance.
     std::int64_t CacheCheapPixels = 0;
     std::int64_t CacheDeepPixels = 0;
+    std::int64_t CacheSharedPixels = 0;
     std::int64_t CacheMisses = 0;
     // Off: every pixel is iterated by ZelmarPoint itself, one at a time (the
     // tests compare the two).

@@ -90,7 +90,7 @@ void Form1::ArmCache()
     CacheWholeRows = CacheOpenRows = 0;
     CacheWindowRowBegin = CacheWindowRowEnd = CacheWindowSegmentBegin = CacheWindowSegmentEnd = 0;
     CachePixelTop = CacheSegmentTop = 0;
-    CacheCheapPixels = CacheDeepPixels = CacheMisses = 0;
+    CacheCheapPixels = CacheDeepPixels = CacheSharedPixels = CacheMisses = 0;
     CacheLive = true;
 }
 
@@ -202,6 +202,7 @@ void Form1::RunFlood(std::int32_t wholeBegin, std::int32_t wholeEnd)
     CacheSegmentTop = job.segmentTop;
     CacheCheapPixels += job.cheapPixels;
     CacheDeepPixels += job.deepPixels;
+    CacheSharedPixels += job.sharedPixels;
 }
 
 std::int32_t Form1::CachedLevel(std::int32_t col, std::int32_t row)

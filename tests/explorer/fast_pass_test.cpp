@@ -10,6 +10,7 @@
 #include <cmath>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "explorer/escape_kernels.h"
@@ -166,6 +167,26 @@ TEST(FastPass, MatchesTheReferenceOnTheBenchmarkViews)
         EXPECT_TRUE(compare(*form, ref, false).none()) << describe(c);
         form->Command1_Click();
         EXPECT_TRUE(compare(*form, ref, true).none()) << describe(c);
+    }
+}
+
+// Canvases large enough for rounds shared with the helper thread (on a
+// machine with a second core).
+TEST(FastPass, MatchesTheReferenceWithTheHelperThread)
+{
+    const Case cases[] = {{{-0.7454, -0.7452, 0.1130, 0.11315}, 480, 360},
+                          {{-0.75, -0.73, 0.1, 0.115}, 512, 384}};
+    std::int64_t shared = 0;
+    for (const Case& c : cases) {
+        auto form = makeExplorer(c.width, c.height);
+        setView(*form, c.view.xMin, c.view.xMax, c.view.yMin, c.view.yMax);
+        form->EvaluatePass();
+        shared += form->CacheSharedPixels;
+        EXPECT_TRUE(compare(*form, reference::render(c.view, c.width, c.height), false).none())
+            << describe(c);
+    }
+    if (std::thread::hardware_concurrency() >= 2) {
+        EXPECT_GT(shared, 0);
     }
 }
 

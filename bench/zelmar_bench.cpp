@@ -148,6 +148,7 @@ void fastPass(benchmark::State& state, NamedView v, Canvas canvas)
         digestOf(*form, false) == expected;
     state.counters["cheap"] = double(form->CacheCheapPixels);
     state.counters["deep"] = double(form->CacheDeepPixels);
+    state.counters["helper"] = double(form->CacheHelperPixels);
     state.counters["misses"] = double(form->CacheMisses);
 }
 

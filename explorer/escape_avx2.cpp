@@ -84,16 +84,6 @@ struct Avx2Lanes {
         return running;
     }
 
-    static std::uint64_t pendingLanes(const std::uint8_t* done, const std::uint16_t* cells, int n)
-    {
-        return pendingLanesByPixel<Batch * SegmentWidth>(done, cells, n);
-    }
-    static void writeCells(std::uint16_t* cells, std::uint64_t live, std::uint64_t running,
-                           const std::int64_t* counts, std::uint16_t deepCell)
-    {
-        writeCellsByPixel<Batch * SegmentWidth>(cells, live, running, counts, deepCell);
-    }
-
     template <int L> static void stream(LaneState<L>& s, StreamBuffers& b, std::int64_t maxIter)
     {
         streamByLanes<Avx2Lanes, L>(s, b, maxIter);
@@ -188,11 +178,6 @@ void cappedAvx2(const double* cx, double cy, std::size_t n, std::int32_t maxIter
                 std::int32_t* out)
 {
     cappedCountsWith<Avx2Lanes>(cx, cy, n, maxIter, cap, out);
-}
-
-void finishAvx2(const PointBatch& batch)
-{
-    finishWith<Avx2Lanes>(batch);
 }
 
 void floodAvx2(FloodJob& job)

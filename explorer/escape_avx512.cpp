@@ -84,37 +84,6 @@ struct Avx512Lanes {
         return running;
     }
 
-    // The 32 pixels of a batch at once (AVX-512BW): pending and not yet
-    // evaluated.
-    static std::uint64_t pendingLanes(const std::uint8_t* done, const std::uint16_t* cells, int n)
-    {
-        static_assert(Batch * SegmentWidth == 32);
-        const __mmask32 in = n >= 32 ? ~__mmask32(0) : (__mmask32(1) << n) - 1;
-        const __mmask32 pending =
-            _mm256_cmpeq_epi8_mask(_mm256_maskz_loadu_epi8(in, done), _mm256_setzero_si256());
-        const __mmask32 unknown =
-            _mm512_cmpeq_epi16_mask(_mm512_maskz_loadu_epi16(in, cells), _mm512_setzero_si512());
-        return std::uint64_t(pending & unknown & in);
-    }
-
-    static void writeCells(std::uint16_t* cells, std::uint64_t live, std::uint64_t running,
-                           const std::int64_t* counts, std::uint16_t deepCell)
-    {
-        // Counts of the 32 lanes narrowed to 16 bits, plus Known + 1.
-        const __m128i c0 = _mm512_maskz_cvtepi64_epi16(0xff, _mm512_loadu_si512(counts));
-        const __m128i c1 = _mm512_maskz_cvtepi64_epi16(0xff, _mm512_loadu_si512(counts + 8));
-        const __m128i c2 = _mm512_maskz_cvtepi64_epi16(0xff, _mm512_loadu_si512(counts + 16));
-        const __m128i c3 = _mm512_maskz_cvtepi64_epi16(0xff, _mm512_loadu_si512(counts + 24));
-        __m512i all = _mm512_castsi128_si512(c0);
-        all = _mm512_inserti32x4(all, c1, 1);
-        all = _mm512_inserti32x4(all, c2, 2);
-        all = _mm512_inserti32x4(all, c3, 3);
-        all = _mm512_add_epi16(all, _mm512_set1_epi16(std::int16_t(Known + 1)));
-        all = _mm512_mask_mov_epi16(all, __mmask32(running),
-                                    _mm512_set1_epi16(std::int16_t(deepCell)));
-        _mm512_mask_storeu_epi16(cells, __mmask32(live), all);
-    }
-
     // The streaming kernel: lanes that stop hand their tag and count out and
     // take the next point in, all in registers (compress and expand), so a
     // vector stays full however the counts differ.
@@ -255,11 +224,6 @@ void cappedAvx512(const double* cx, double cy, std::size_t n, std::int32_t maxIt
                   std::int32_t cap, std::int32_t* out)
 {
     cappedCountsWith<Avx512Lanes>(cx, cy, n, maxIter, cap, out);
-}
-
-void finishAvx512(const PointBatch& batch)
-{
-    finishWith<Avx512Lanes>(batch);
 }
 
 void floodAvx512(FloodJob& job)

@@ -3,9 +3,6 @@
 // and the run-time choice among it and the x86 vector kernels.
 #include "escape_kernels.h"
 
-#include <atomic>
-#include <thread>
-
 namespace explorer::escape {
 
 #ifdef ZELMAR_ESCAPE_X86
@@ -14,13 +11,11 @@ void countsAvx2(const double* cx, const double* cy, std::size_t n, std::int32_t 
 void cappedAvx2(const double* cx, double cy, std::size_t n, std::int32_t maxIter, std::int32_t cap,
                 std::int32_t* out);
 void floodAvx2(FloodJob& job);
-void finishAvx2(const PointBatch& batch);
 void countsAvx512(const double* cx, const double* cy, std::size_t n, std::int32_t maxIter,
                   std::int32_t* out);
 void cappedAvx512(const double* cx, double cy, std::size_t n, std::int32_t maxIter,
                   std::int32_t cap, std::int32_t* out);
 void floodAvx512(FloodJob& job);
-void finishAvx512(const PointBatch& batch);
 #endif
 
 namespace {
@@ -74,16 +69,6 @@ struct PortableLanes {
             ziOut[i] = zi[i];
         }
         return running;
-    }
-
-    static std::uint64_t pendingLanes(const std::uint8_t* done, const std::uint16_t* cells, int n)
-    {
-        return pendingLanesByPixel<Batch * SegmentWidth>(done, cells, n);
-    }
-    static void writeCells(std::uint16_t* cells, std::uint64_t live, std::uint64_t running,
-                           const std::int64_t* counts, std::uint16_t deepCell)
-    {
-        writeCellsByPixel<Batch * SegmentWidth>(cells, live, running, counts, deepCell);
     }
 
     template <int L> static void stream(LaneState<L>& s, StreamBuffers& b, std::int64_t maxIter)
@@ -226,115 +211,6 @@ void flood(Isa isa, FloodJob& job)
         return floodAvx2(job);
 #endif
     floodWith<PortableLanes>(job);
-}
-
-} // namespace explorer::escape
-
-namespace explorer::escape {
-
-void finish(Isa isa, const PointBatch& batch)
-{
-    if (!supported(isa))
-        isa = Isa::Portable;
-#ifdef ZELMAR_ESCAPE_X86
-    if (isa == Isa::Avx512)
-        return finishAvx512(batch);
-    if (isa == Isa::Avx2)
-        return finishAvx2(batch);
-#endif
-    finishWith<PortableLanes>(batch);
-}
-
-// The helper's side. A batch is Posted; the helper takes it up (Running)
-// and marks it Done. The poster may take a batch back that the helper has
-// not taken up yet (back to Idle), so it never waits for a helper that is
-// asleep or not scheduled; the points are shared out in turns, so the poster
-// has done them itself by then. Stopping ends the thread.
-struct Helper::Shared {
-    enum State : int { Idle, Posted, Running, Done, Stopping };
-    std::atomic<int> state{Idle};
-    PointBatch batch{};
-    Isa isa;
-    std::thread thread;
-
-    // Threads asleep in awaitChange: a change of state wakes them only if
-    // there are any, sparing the system call otherwise.
-    std::atomic<int> sleepers{0};
-
-    void change(int to)
-    {
-        state.store(to, std::memory_order_seq_cst);
-        if (sleepers.load(std::memory_order_seq_cst) > 0)
-            state.notify_all();
-    }
-
-    // Waits until the state is no longer `from`: spinning for `spins`
-    // rounds, since the other side usually answers within microseconds,
-    // then sleeping.
-    int awaitChange(int from, int spins)
-    {
-        for (int spin = 0; spin < spins; ++spin) {
-            const int now = state.load(std::memory_order_acquire);
-            if (now != from)
-                return now;
-#ifdef ZELMAR_ESCAPE_X86
-            __builtin_ia32_pause();
-#endif
-        }
-        sleepers.fetch_add(1, std::memory_order_seq_cst);
-        int now;
-        while ((now = state.load(std::memory_order_seq_cst)) == from)
-            state.wait(from, std::memory_order_acquire);
-        sleepers.fetch_sub(1, std::memory_order_seq_cst);
-        return now;
-    }
-
-    void run()
-    {
-        int now = state.load(std::memory_order_acquire);
-        for (;;) {
-            if (now == Stopping)
-                return;
-            int expected = Posted;
-            if (now == Posted &&
-                state.compare_exchange_strong(expected, Running, std::memory_order_acquire)) {
-                finish(isa, batch);
-                change(Done);
-                now = Done;
-            }
-            // Rounds of one flood follow each other closely; between floods
-            // (the pass's yield, a pause) the helper sleeps.
-            now = awaitChange(now, 2000);
-        }
-    }
-};
-
-Helper::Helper(Isa isa) : shared_(std::make_unique<Shared>())
-{
-    shared_->isa = isa;
-    shared_->thread = std::thread([s = shared_.get()] { s->run(); });
-}
-
-Helper::~Helper()
-{
-    shared_->change(Shared::Stopping);
-    shared_->thread.join();
-}
-
-void Helper::start(const PointBatch& batch)
-{
-    shared_->batch = batch;
-    shared_->change(Shared::Posted);
-}
-
-void Helper::wait()
-{
-    int expected = Shared::Posted;
-    if (shared_->state.compare_exchange_strong(expected, Shared::Idle, std::memory_order_acquire))
-        return;                      // never taken up
-    if (expected == Shared::Running) // what it has taken is short work
-        shared_->awaitChange(Shared::Running, 1 << 20);
-    shared_->state.store(Shared::Idle, std::memory_order_relaxed);
 }
 
 } // namespace explorer::escape

@@ -70,128 +70,58 @@ void counts(Isa isa, const double* cx, const double* cy, std::size_t n, std::int
 void cappedCounts(Isa isa, const double* cx, double cy, std::size_t n, std::int32_t maxIter,
                   std::int32_t cap, std::int32_t* out);
 
-// Points to iterate to the end, each going on from z = zr + i zi at count
-// count[i] (z = 0 at count 0 for a fresh point); final counts into out.
-struct PointBatch {
-    const double* cx;
-    const double* cy;
-    const double* zr;
-    const double* zi;
-    const std::int64_t* count;
-    std::size_t n;
-    std::int32_t* out;
-    std::int32_t maxIter;
-    // When set, threads finishing the same batch take points from it in
-    // turns of `turn` (it counts the points taken).
-    std::size_t* shared = nullptr;
-    std::size_t turn = 0;
-};
-void finish(Isa isa, const PointBatch& batch);
-
-// A second thread that helps iterate batches handed to it, and nothing
-// else: it reads the batch's arrays and writes its out array, which belong
-// to the caller until wait() returns. A batch is shared (PointBatch::shared):
-// the caller iterates it too, and wait() takes it back at once if the helper
-// has not started on it, so the caller never waits for a helper that is not
-// running. Between batches the helper sleeps (after spinning for some
-// microseconds, in case the next batch follows at once). The destructor
-// stops and joins it.
-class Helper {
-public:
-    explicit Helper(Isa isa);
-    ~Helper();
-    Helper(const Helper&) = delete;
-    Helper& operator=(const Helper&) = delete;
-    void start(const PointBatch& batch);
-    void wait();
-
-private:
-    struct Shared;
-    std::unique_ptr<Shared> shared_;
-};
-
 // The flood's map of a canvas: one cell per pixel, row-major.
 enum Cell : std::uint16_t {
-    Unknown = 0,      // not evaluated
-    Queued = 1,       // on the pixel stack, to be iterated to the end
-    CellOverflow = 2, // the iteration overflowed; using it must raise the error
-    Deep = 3,         // still iterating after the cheap first steps
-    DeepSaved = 4,    // the same, with its z after them kept in the resume rows
-    QueuedSaved = 5,  // Queued, to go on from its kept z
-    Known = 0x100,    // Known | level
+    Unknown = 0,   // not evaluated
+    Queued = 1,    // on the pixel stack, to be iterated to the end
+    Deep = 3,      // still iterating after the cheap first steps
+    Known = 0x100, // Known | level
 };
 
 // Segments: eight pixels of a row, from a column that is a multiple of 8.
 constexpr std::int32_t SegmentWidth = 8;
-enum SegmentFlag : std::uint8_t {
-    SegmentQueued = 1,   // on the segment stack
-    SegmentDone = 2,     // its pending pixels have been evaluated
-    SegmentHasDeep = 4,  // it holds Deep pixels
-    SegmentDeferred = 8, // reached while below the window
-};
+enum SegmentState : std::uint8_t { SegmentQueued = 1, SegmentDone = 2 };
 
-// The flood works out levels of a render pass ahead of it, in two tiers.
-// Segments get the first `cap` steps of all their pending pixels at once, in
-// vector lanes; the pixels that stop there are known, the others become
-// Deep. Deep pixels are iterated to the end from the pixel stack, lanes
-// refilled as they finish, going on from where the cheap steps left them
-// when that was kept.
+// The flood works out the levels of a render pass's canvas before the pass
+// needs them, following the escaping pixels in from the canvas edge, in two
+// tiers. A segment reached by the flood gets the first `cap` steps of all its
+// pixels at once, in vector lanes; the pixels that stop there are known, the
+// others become Deep. A Deep pixel that borders an escaped pixel or the edge
+// of the canvas is iterated to the end from the pixel stack (lanes refilled
+// as they finish); when it escapes, its Deep neighbours follow, and its
+// neighbours' segments get their cheap steps. So the flood stops at the
+// pixels of the set that border escaping ones and never iterates the
+// interior of a region of the set, which the pass fills without asking.
 //
-// Whole rows [wholeBegin, wholeEnd), the rows the pass scans next, are
-// evaluated first: all their pending pixels, and all their Deep pixels to
-// the end, since the pass evaluates nearly every pending pixel of a row it
-// scans. Then the window, rows below the whole rows opened for a trace that
-// walks ahead of the row scan: its segments on the segment stack get the
-// cheap steps; a Deep pixel of the window that borders an escaping pixel or
-// the canvas edge is iterated to the end, and when it escapes, it queues its
-// Deep neighbours and the segments of its unevaluated ones in the window
-// (segments below it are marked deferred). So the flood follows the escaping
-// pixels and stops at the pixels of the set that border them, never
-// iterating an interior to the end. Pixels done in the pass are skipped.
-// Runs until both stacks are empty.
+// A job works on the rows [rowBegin, rowEnd) and looks at no other row, so
+// that jobs on separate bands of rows may run on separate threads at once.
+// What the bands owe each other across their borders, a later job over the
+// whole canvas catches up on: it starts from `borders`, the first rows of
+// bands (each border row and the row above it see each other's escaped
+// pixels), and spreads anywhere. Before a job on a band, its rows must be
+// all Unknown with zero segment masks.
 struct FloodJob {
-    const double* xs;                                  // plane value per column
-    const double* ys;                                  // plane value per row
-    std::int32_t width, height;                        // at most 65535 each
-    std::int32_t segmentsPerRow;                       // width / SegmentWidth rounded up
-    std::int32_t wholeBegin, wholeEnd;                 // rows to evaluate whole, first
-    std::int32_t windowRowBegin, windowRowEnd;         // rows of the window
-    std::int32_t windowSegmentBegin, windowSegmentEnd; // segments of each of its rows
-    std::uint16_t* cells;                              // width * height
-    std::uint8_t* segments;                            // segmentsPerRow * height flags
-    const std::uint8_t* done;                          // width * height, the pass's done flags
-    std::uint32_t* pixelStack;                         // row << 16 | column
-    std::size_t pixelTop;                              // in and out
-    std::size_t pixelCapacity;        // when full, Deep pixels wait for the pass to ask
-    std::uint32_t* segmentStack;      // segment numbers; room for all
+    const double* xs;              // plane value per column; every point of the canvas is
+    const double* ys;              // below SafeCoordinate, so none can overflow
+    std::int32_t width, height;    // at most 65535 each
+    std::int32_t segmentsPerRow;   // width / SegmentWidth rounded up
+    std::int32_t rowBegin, rowEnd; // the rows this job evaluates and spreads into
+    bool seedEdges;                // start from the canvas edge in those rows
+    const std::int32_t* borders;   // rows to catch up on at, with the row above
+    std::int32_t borderCount;
+    std::uint16_t* cells;             // width * height
+    std::uint8_t* escaped;            // per segment: its lanes known to escape
+    std::uint8_t* deep;               // per segment: its Deep lanes, not yet queued
+    std::uint8_t* state;              // per segment: SegmentState, or 0
+    std::uint32_t* pixelStack;        // row << 16 | column; room for every Deep pixel
+    std::size_t pixelTop;             // in and out
+    std::uint32_t* segmentStack;      // row << 16 | segment; room for every segment
     std::size_t segmentTop;           // in and out
     const std::uint8_t* levelOfCount; // maxIter + 1 entries
     std::int32_t maxIter;
-    std::int32_t cap;  // steps of the cheap tier
-    bool safeColumns;  // no value of xs reaches SafeCoordinate
-    bool simpleLevels; // levelOfCount[c] == c + 1 for 1 <= c <= cap < maxIter
-    // Resume rows: z after the cheap steps of the Deep pixels of rows
-    // [resumeBase, resumeBase + resumeRows), row r kept in slot r % resumeRows
-    // (whose owner is resumeOwner[slot]), width values each.
-    double* resumeZr;
-    double* resumeZi;
-    std::int32_t* resumeOwner;
-    std::int32_t resumeRows;
-    std::int32_t resumeBase;
-    // A helper thread to share large rounds of the pixel stack with, or
-    // null; round buffers of roundCapacity points for them.
-    Helper* helper;
-    double* roundCx;
-    double* roundCy;
-    double* roundZr;
-    double* roundZi;
-    std::int64_t* roundCount;
-    std::uint32_t* roundTag;
-    std::int32_t* roundOut;
-    std::size_t roundCapacity;
-    std::int64_t cheapPixels = 0;  // out: pixels given the cheap steps
-    std::int64_t deepPixels = 0;   // out: pixels iterated to the end
-    std::int64_t sharedPixels = 0; // out: of those, in rounds shared with the helper
+    std::int32_t cap;             // steps of the cheap tier
+    std::int64_t cheapPixels = 0; // out: pixels given the cheap steps
+    std::int64_t deepPixels = 0;  // out: pixels iterated to the end
 };
 void flood(Isa isa, FloodJob& job);
 

@@ -153,28 +153,27 @@ private:
     // (render.cpp, level_cache.cpp.) DoIt is PrepareGrids, the canvas clear,
     // ComputeCoordinates, then per row EvaluateRow, plot, yield and refresh;
     // EvaluatePass runs the same steps without any widget work. The cache
-    // holds levels worked out ahead of the pass in vector lanes
-    // (escape_kernels.h): each row the pass is about to scan, whole, and the
-    // rows below it as far as traces walk ahead of the scan, by a flood
-    // through the escaping pixels that stops at the pixels of the set
-    // bordering them. While a pass runs, ZelmarPoint takes its levels from
-    // here; the grids, the order of evaluation and every effect stay those
-    // of the sequential pass. Armed by ComputeCoordinates, released when the
-    // pass ends; a nested pass re-creates it with the grids. Only the
-    // window's thread touches it, only inside the pass's own steps, never
-    // while the pass waits in its yield.
+    // holds the levels of the pass's canvas, worked out before its first row
+    // in vector lanes on up to two threads (escape_kernels.h), by a flood
+    // that follows the escaping pixels in from the canvas edge and stops at
+    // the pixels of the set bordering them. While a pass runs, ZelmarPoint
+    // takes its levels from here; the grids, the order of evaluation and
+    // every effect stay those of the sequential pass. Armed by
+    // ComputeCoordinates (the second thread is joined before it returns),
+    // released when the pass ends; a nested pass re-creates it with the
+    // grids. Nothing computes while the pass waits in its yield.
 public:
     void PrepareGrids();
     void ComputeCoordinates();
     void EvaluateRow(std::int32_t row);
     void EvaluatePass();
     // What the flood did in the last pass (for the tests and the benchmark):
-    // pixels given the cheap first steps, pixels iterated to the end (some
-    // together with the helper thread), and requests of the pass it had not
-    // worked out in advance.
+    // pixels given the cheap first steps, pixels iterated to the end, how
+    // many of these the second thread took, and requests of the pass it had
+    // not worked out.
     std::int64_t CacheCheapPixels = 0;
     std::int64_t CacheDeepPixels = 0;
-    std::int64_t CacheSharedPixels = 0;
+    std::int64_t CacheHelperPixels = 0;
     std::int64_t CacheMisses = 0;
     // Off: every pixel is iterated by ZelmarPoint itself, one at a time (the
     // tests compare the two).
@@ -185,38 +184,16 @@ private:
     std::int32_t ScalarLevel(std::int32_t col, std::int32_t row) const;
     void ArmCache();
     void ReleaseCache();
-    // Works out the levels of rows through `row`, which the pass scans next,
-    // and of the rows below them down to a little beyond a pixel a trace
-    // asks for ahead of the scan.
-    void EvaluateCacheRow(std::int32_t row);
-    void EvaluateCacheWindow(std::int32_t row);
-    void QueueCacheSegment(std::int32_t row, std::int32_t segment);
-    void RunFlood(std::int32_t wholeBegin = 0, std::int32_t wholeEnd = 0);
+    void RunFloods();
     bool CacheLive = false;
     std::int32_t CacheWidth = 0, CacheHeight = 0, CacheSegmentsPerRow = 0;
-    std::int32_t CacheWholeRows = 0, CacheOpenRows = 0;
-    std::int32_t CacheWindowRowBegin = 0, CacheWindowRowEnd = 0;
-    std::int32_t CacheWindowSegmentBegin = 0, CacheWindowSegmentEnd = 0;
-    bool CacheSafeColumns = false, CacheSimpleLevels = false;
-    std::vector<std::uint16_t> CacheCells;   // escape::Cell per pixel, row-major
-    std::vector<std::uint8_t> CacheSegments; // escape::SegmentFlag per segment
-    std::vector<std::uint32_t> CachePixelStack;
-    std::vector<std::uint32_t> CacheSegmentStack;
-    std::size_t CachePixelTop = 0, CacheSegmentTop = 0;
+    std::vector<std::uint16_t> CacheCells; // escape::Cell per pixel, row-major
+    // Per segment of eight pixels: escaped lanes, Deep lanes, state.
+    std::vector<std::uint8_t> CacheEscaped, CacheDeep, CacheSegmentState;
+    // Work stacks, left uninitialised: only what the flood pushes is touched.
+    std::unique_ptr<std::uint32_t[]> CachePixelStack, CacheSegmentStack;
+    std::size_t CachePixelRoom = 0, CacheSegmentRoom = 0;
     std::vector<std::uint8_t> CacheLevelOfCount;
-    // z after the cheap steps of pixels still iterating, for a band of rows
-    // from the pass's row on (escape::FloodJob).
-    std::vector<double> CacheResumeZr, CacheResumeZi;
-    std::vector<std::int32_t> CacheResumeOwner;
-    std::int32_t CacheResumeBase = 0;
-    // A second thread for large rounds of the flood, with their buffers; it
-    // runs only inside RunFlood and is joined when the cache is released.
-    class CacheHelperThread;
-    std::shared_ptr<CacheHelperThread> CacheHelper;
-    std::vector<double> CacheRoundCx, CacheRoundCy, CacheRoundZr, CacheRoundZi;
-    std::vector<std::int64_t> CacheRoundCount;
-    std::vector<std::uint32_t> CacheRoundTag;
-    std::vector<std::int32_t> CacheRoundOut;
     // ---- end of render speed ----
 };
 

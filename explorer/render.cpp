@@ -75,7 +75,6 @@ void Form1::EvaluateRow(std::int32_t row)
     const std::int32_t lastCol = LastCol;
     std::int32_t col = 0;
     if (CacheLive && row < CacheHeight && row <= LastRow && lastCol < CacheWidth) {
-        EvaluateCacheRow(row);
         // Levels the cache already holds are taken here directly, with the
         // same effect as ZelmarPoint: the level stored and the pixel done.
         // Runs of eight pending pixels that all escaped need no trace and

@@ -170,8 +170,8 @@ TEST(FastPass, MatchesTheReferenceOnTheBenchmarkViews)
     }
 }
 
-// Canvases large enough for rounds shared with the helper thread (on a
-// machine with a second core).
+// Canvases large enough for bands flooded by the second thread (on a
+// machine with a second core), whose borders the last flood catches up on.
 TEST(FastPass, MatchesTheReferenceWithTheHelperThread)
 {
     const Case cases[] = {{{-0.7454, -0.7452, 0.1130, 0.11315}, 480, 360},
@@ -181,7 +181,7 @@ TEST(FastPass, MatchesTheReferenceWithTheHelperThread)
         auto form = makeExplorer(c.width, c.height);
         setView(*form, c.view.xMin, c.view.xMax, c.view.yMin, c.view.yMax);
         form->EvaluatePass();
-        shared += form->CacheSharedPixels;
+        shared += form->CacheHelperPixels;
         EXPECT_TRUE(compare(*form, reference::render(c.view, c.width, c.height), false).none())
             << describe(c);
     }

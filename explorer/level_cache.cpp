@@ -25,7 +25,7 @@ constexpr std::int32_t CheapSteps = 24;
 
 // Rows per band, at least: below this a canvas is one band on one thread.
 constexpr std::int32_t BandRows = 48;
-constexpr std::int32_t MaxBands = 16;
+constexpr std::int32_t MaxBands = 4;
 
 // The flood packs a pixel into 32 bits.
 constexpr std::int32_t MaxCacheSide = 65535;

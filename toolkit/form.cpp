@@ -50,7 +50,20 @@ void Form::setClientSizeTwips(int width, int height)
 
 void Form::setMousePointer(int shape)
 {
-    applyMousePointer(this, shape);
+    mousePointer_ = shape;
+    if (shape == shownMousePointer_ || showPosted_)
+        return;
+    showPosted_ = true;
+    QMetaObject::invokeMethod(this, &Form::showMousePointer, Qt::QueuedConnection);
+}
+
+void Form::showMousePointer()
+{
+    showPosted_ = false;
+    if (mousePointer_ == shownMousePointer_)
+        return;
+    shownMousePointer_ = mousePointer_;
+    applyMousePointer(this, mousePointer_);
 }
 
 QMenu* Form::addMenu(const QString& caption)

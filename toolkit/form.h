@@ -30,8 +30,12 @@ public:
     void setHeight(float twips);
     // Sets the client area's size from design-time twips.
     void setClientSizeTwips(int width, int height);
-    // 0 default, 11 hourglass.
+    // 0 default, 11 hourglass. The window system is told at the next turn
+    // of event processing, once, whatever the shape went through meanwhile:
+    // it shows nothing before then anyway, and a render pass switches to the
+    // hourglass and back for every trace, thousands of times per row.
     void setMousePointer(int shape);
+    int MousePointer() const { return mousePointer_; }
 
     QMenu* addMenu(const QString& caption);
 
@@ -42,7 +46,12 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void showMousePointer();
+
     QWidget* client_;
+    int mousePointer_ = 0;
+    int shownMousePointer_ = 0;
+    bool showPosted_ = false;
 };
 
 // Pointer shape from its number: 0 default, 2 crosshair, 11 hourglass,

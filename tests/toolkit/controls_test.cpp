@@ -124,4 +124,29 @@ TEST(Guard, HandleConnectsThroughTheGuard)
     EXPECT_EQ(testing_support::takeReports().size(), 2u);
 }
 
+// The window's pointer reaches the window system once per turn of event
+// processing, in the shape it has by then: switching to the hourglass and
+// back within one handler (a boundary trace) shows nothing, a shape kept
+// until events are processed is shown.
+TEST(Form, PointerIsShownAtTheNextTurnOfEvents)
+{
+    tk::Form w("W");
+    w.setMousePointer(11);
+    w.setMousePointer(0);
+    EXPECT_EQ(w.MousePointer(), 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.cursor().shape(), Qt::ArrowCursor);
+
+    w.setMousePointer(11);
+    EXPECT_EQ(w.MousePointer(), 11);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.cursor().shape(), Qt::WaitCursor);
+
+    w.setMousePointer(0);
+    w.setMousePointer(11);
+    w.setMousePointer(0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.cursor().shape(), Qt::ArrowCursor);
+}
+
 } // namespace

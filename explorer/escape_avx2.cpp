@@ -24,8 +24,7 @@ struct Avx2Lanes {
     static constexpr int Batch = 2; // segments of eight lanes, two vectors each
 
     static std::uint64_t capped(const double* const* xs, const double* cy, std::uint64_t live,
-                                std::int64_t maxIter, int cap, std::int64_t* counts, double* zrOut,
-                                double* ziOut)
+                                std::int64_t maxIter, int cap, std::int64_t* counts)
     {
         constexpr int N = Batch * 2; // vectors
         __m256d zr[N], zi[N], cx[N], cyv[N];
@@ -76,8 +75,6 @@ struct Avx2Lanes {
 #pragma GCC unroll 16
         for (int v = 0; v < N; ++v) {
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(counts + v * Lanes), cnt[v]);
-            _mm256_storeu_pd(zrOut + v * Lanes, zr[v]);
-            _mm256_storeu_pd(ziOut + v * Lanes, zi[v]);
             running |= std::uint64_t(_mm256_movemask_pd(_mm256_castsi256_pd(active[v])))
                        << (v * Lanes);
         }

@@ -28,8 +28,7 @@ struct Avx512Lanes {
     static constexpr int Batch = 4; // segments of eight lanes, one vector each
 
     static std::uint64_t capped(const double* const* xs, const double* cy, std::uint64_t live,
-                                std::int64_t maxIter, int cap, std::int64_t* counts, double* zrOut,
-                                double* ziOut)
+                                std::int64_t maxIter, int cap, std::int64_t* counts)
     {
         __m512d zr[Batch], zi[Batch], cx[Batch], cyv[Batch];
         __m512i cnt[Batch];
@@ -77,8 +76,6 @@ struct Avx512Lanes {
 #pragma GCC unroll 16
         for (int v = 0; v < Batch; ++v) {
             _mm512_storeu_si512(counts + v * Lanes, cnt[v]);
-            _mm512_storeu_pd(zrOut + v * Lanes, zr[v]);
-            _mm512_storeu_pd(ziOut + v * Lanes, zi[v]);
             running |= std::uint64_t(active[v]) << (v * Lanes);
         }
         return running;

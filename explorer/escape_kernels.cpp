@@ -30,8 +30,7 @@ struct PortableLanes {
     static constexpr int Batch = 1;
 
     static std::uint64_t capped(const double* const* xs, const double* cy, std::uint64_t live,
-                                std::int64_t maxIter, int cap, std::int64_t* counts, double* zrOut,
-                                double* ziOut)
+                                std::int64_t maxIter, int cap, std::int64_t* counts)
     {
         constexpr int L = Batch * SegmentWidth;
         double zr[L] = {}, zi[L] = {}, cx[L] = {};
@@ -65,8 +64,6 @@ struct PortableLanes {
         std::uint64_t running = 0;
         for (int i = 0; i < L; ++i) {
             running |= std::uint64_t(active[i]) << i;
-            zrOut[i] = zr[i];
-            ziOut[i] = zi[i];
         }
         return running;
     }

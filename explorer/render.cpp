@@ -77,8 +77,8 @@ void Form1::EvaluateRow(std::int32_t row)
     if (CacheLive && row < CacheHeight && row <= LastRow && lastCol < CacheWidth) {
         // Levels the cache already holds are taken here directly, with the
         // same effect as ZelmarPoint: the level stored and the pixel done.
-        // Runs of eight pending pixels that all escaped need no trace and
-        // are copied at once.
+        // Eight pixels at a time, as long as none of the pending ones among
+        // them is of the set (which starts a trace) or not worked out.
         const std::size_t base = std::size_t(row) * std::size_t(CacheWidth);
         const std::uint16_t* cells = CacheCells.data() + base;
         for (;;) {
@@ -89,13 +89,19 @@ void Form1::EvaluateRow(std::int32_t row)
                 std::memcpy(&flags, done + col, 8);
                 if (flags == 0x0101010101010101u)
                     continue; // all done already
-                bool escaped = flags == 0;
+                bool plain = true;
                 for (int i = 0; i < 8; ++i)
-                    escaped &= cells[col + i] > escape::Known;
-                if (!escaped)
+                    plain &= done[col + i] != 0 || cells[col + i] > escape::Known;
+                if (!plain)
                     break;
-                for (int i = 0; i < 8; ++i)
-                    levels[col + i] = std::uint8_t(cells[col + i]);
+                if (flags == 0) {
+                    for (int i = 0; i < 8; ++i)
+                        levels[col + i] = std::uint8_t(cells[col + i]);
+                } else {
+                    for (int i = 0; i < 8; ++i)
+                        levels[col + i] =
+                            done[col + i] ? levels[col + i] : std::uint8_t(cells[col + i]);
+                }
                 std::memset(done + col, 1, 8);
             }
             if (col > lastCol)
@@ -170,6 +176,11 @@ void Form1::TraceSet(std::int32_t StartX, std::int32_t StartY)
         return inside(a, b) ? std::int32_t(LevelGrid(a, b)) : 1;
     };
 
+    // A trace does not yield, so the cache stays as it is while it runs.
+    const std::uint16_t* cells =
+        CacheLive && CacheWidth == lastCol + 1 && CacheHeight == lastRow + 1 ? CacheCells.data()
+                                                                             : nullptr;
+
     std::int32_t x = StartX, y = StartY;
     std::int32_t d = 7;
     std::int32_t leftmost = StartX, rightmost = StartX, lowest = StartY;
@@ -186,8 +197,17 @@ void Form1::TraceSet(std::int32_t StartX, std::int32_t StartY)
             d = (d + 1) & 7;
             nx = x + DirTable[d];
             ny = y + DirTable[d + 6];
-            if (flag(nx, ny) == 0)
-                ZelmarPoint(nx, ny);
+            if (flag(nx, ny) == 0) {
+                // The cache's level, inline: what ZelmarPoint would take.
+                const std::uint16_t cell =
+                    cells ? cells[std::size_t(ny) * std::size_t(lastCol + 1) + std::size_t(nx)] : 0;
+                if (cell >= escape::Known) {
+                    LevelGrid(nx, ny) = std::uint8_t(cell);
+                    DoneGrid(nx, ny) = 1;
+                } else {
+                    ZelmarPoint(nx, ny);
+                }
+            }
             level = pixel(nx, ny);
         }
         if (level == 0) {

@@ -177,8 +177,12 @@ TEST(FastPass, MatchesTheReferenceOnTheBenchmarkViews)
 // machine with a second core), whose borders the last flood catches up on.
 TEST(FastPass, MatchesTheReferenceWithTheHelperThread)
 {
+    // Widths that end in a part segment, and heights that split unevenly.
     const Case cases[] = {{{-0.7454, -0.7452, 0.1130, 0.11315}, 480, 360},
-                          {{-0.75, -0.73, 0.1, 0.115}, 512, 384}};
+                          {{-0.75, -0.73, 0.1, 0.115}, 512, 384},
+                          {{0.25, 0.27, -0.0075, 0.0075}, 203, 149},
+                          {{-4, 4, -3, 3}, 333, 250},
+                          {{-0.75, -0.73, 0.1, 0.115}, 97, 191}};
     std::int64_t shared = 0;
     for (const Case& c : cases) {
         auto form = makeExplorer(c.width, c.height);

@@ -70,14 +70,6 @@ void counts(Isa isa, const double* cx, const double* cy, std::size_t n, std::int
 void cappedCounts(Isa isa, const double* cx, double cy, std::size_t n, std::int32_t maxIter,
                   std::int32_t cap, std::int32_t* out);
 
-// The flood's map of a canvas: one cell per pixel, row-major.
-enum Cell : std::uint16_t {
-    Unknown = 0,   // not evaluated
-    Queued = 1,    // on the pixel stack, to be iterated to the end
-    Deep = 3,      // still iterating after the cheap first steps
-    Known = 0x100, // Known | level
-};
-
 // Segments: eight pixels of a row, from a column that is a multiple of 8.
 constexpr std::int32_t SegmentWidth = 8;
 enum SegmentState : std::uint8_t { SegmentQueued = 1, SegmentDone = 2 };
@@ -98,8 +90,8 @@ enum SegmentState : std::uint8_t { SegmentQueued = 1, SegmentDone = 2 };
 // What the bands owe each other across their borders, a later job over the
 // whole canvas catches up on: it starts from `borders`, the first rows of
 // bands (each border row and the row above it see each other's escaped
-// pixels), and spreads anywhere. Before a job on a band, its rows must be
-// all Unknown with zero segment masks.
+// pixels), and spreads anywhere. Before a job on a band, the segment masks
+// and states of its rows must be zero.
 struct FloodJob {
     const double* xs;              // plane value per column; every point of the canvas is
     const double* ys;              // below SafeCoordinate, so none can overflow
@@ -109,7 +101,8 @@ struct FloodJob {
     bool seedEdges;                // start from the canvas edge in those rows
     const std::int32_t* borders;   // rows to catch up on at, with the row above
     std::int32_t borderCount;
-    std::uint16_t* cells;             // width * height
+    std::uint8_t* levels;             // width * height: the level of every known pixel
+    std::uint8_t* known;              // per segment: its lanes whose level is known
     std::uint8_t* escaped;            // per segment: its lanes known to escape
     std::uint8_t* deep;               // per segment: its Deep lanes, not yet queued
     std::uint8_t* state;              // per segment: SegmentState, or 0

@@ -187,9 +187,17 @@ private:
     void RunFloods();
     bool CacheLive = false;
     std::int32_t CacheWidth = 0, CacheHeight = 0, CacheSegmentsPerRow = 0;
-    std::vector<std::uint16_t> CacheCells; // escape::Cell per pixel, row-major
-    // Per segment of eight pixels: escaped lanes, Deep lanes, state.
-    std::vector<std::uint8_t> CacheEscaped, CacheDeep, CacheSegmentState;
+    std::vector<std::uint8_t> CacheLevels; // per pixel, row-major; valid where known
+    // Per segment of eight pixels: lanes whose level is known, escaped
+    // lanes, Deep lanes, state.
+    std::vector<std::uint8_t> CacheKnown, CacheEscaped, CacheDeep, CacheSegmentState;
+    bool CacheKnows(std::int32_t col, std::int32_t row) const
+    {
+        return CacheKnown[std::size_t(row) * std::size_t(CacheSegmentsPerRow) +
+                          std::size_t(col / 8)] >>
+                   (col % 8) &
+               1;
+    }
     // Work stacks, left uninitialised: only what the flood pushes is touched.
     std::unique_ptr<std::uint32_t[]> CachePixelStack, CacheSegmentStack;
     std::size_t CachePixelRoom = 0, CacheSegmentRoom = 0;

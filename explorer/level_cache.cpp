@@ -63,8 +63,10 @@ void Form1::ArmCache()
     // canvas rounded up fit in them side by side.
     const std::size_t pixelRoom = pixels + std::size_t(width);
     const std::size_t segmentRoom = segments + std::size_t(CacheSegmentsPerRow);
-    // Every band clears its own rows before its flood.
-    CacheCells.resize(pixels);
+    // Every band clears its own rows' masks before its flood; a level counts
+    // only where its known bit is set.
+    CacheLevels.resize(pixels);
+    CacheKnown.resize(segments);
     CacheEscaped.resize(segments);
     CacheDeep.resize(segments);
     CacheSegmentState.resize(segments);
@@ -109,7 +111,8 @@ void Form1::RunFloods()
                                 .seedEdges = true,
                                 .borders = nullptr,
                                 .borderCount = 0,
-                                .cells = CacheCells.data(),
+                                .levels = CacheLevels.data(),
+                                .known = CacheKnown.data(),
                                 .escaped = CacheEscaped.data(),
                                 .deep = CacheDeep.data(),
                                 .state = CacheSegmentState.data(),
@@ -138,11 +141,9 @@ void Form1::RunFloods()
             if (b >= bands)
                 return;
             const std::int32_t r0 = firstRow[b], r1 = firstRow[b + 1];
-            const std::size_t p0 = std::size_t(r0) * std::size_t(width);
-            const std::size_t p1 = std::size_t(r1) * std::size_t(width);
             const std::size_t s0 = std::size_t(r0) * std::size_t(CacheSegmentsPerRow);
             const std::size_t s1 = std::size_t(r1) * std::size_t(CacheSegmentsPerRow);
-            std::memset(CacheCells.data() + p0, 0, (p1 - p0) * sizeof(std::uint16_t));
+            std::memset(CacheKnown.data() + s0, 0, s1 - s0);
             std::memset(CacheEscaped.data() + s0, 0, s1 - s0);
             std::memset(CacheDeep.data() + s0, 0, s1 - s0);
             std::memset(CacheSegmentState.data() + s0, 0, s1 - s0);
@@ -196,15 +197,13 @@ std::int32_t Form1::CachedLevel(std::int32_t col, std::int32_t row)
 {
     if (col >= CacheWidth || row >= CacheHeight) [[unlikely]]
         return ScalarLevel(col, row);
-    const std::uint16_t cell =
-        CacheCells[std::size_t(row) * std::size_t(CacheWidth) + std::size_t(col)];
-    if (cell < escape::Known) [[unlikely]] {
+    if (!CacheKnows(col, row)) [[unlikely]] {
         // Not reached by the flood: a pixel of the set with no escaping
         // neighbour, or an escaping one walled in by the set.
         ++CacheMisses;
         return ScalarLevel(col, row);
     }
-    return cell & 0xff;
+    return CacheLevels[std::size_t(row) * std::size_t(CacheWidth) + std::size_t(col)];
 }
 
 void Form1::EvaluatePass()

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "escape_kernels.h"
 #include "toolkit/events.h"
 #include "toolkit/runtime_error.h"
 
@@ -80,7 +79,18 @@ void Form1::EvaluateRow(std::int32_t row)
         // Eight pixels at a time, as long as none of the pending ones among
         // them is of the set (which starts a trace) or not worked out.
         const std::size_t base = std::size_t(row) * std::size_t(CacheWidth);
-        const std::uint16_t* cells = CacheCells.data() + base;
+        const std::uint8_t* cached = CacheLevels.data() + base;
+        const std::uint8_t* known =
+            CacheKnown.data() + std::size_t(row) * std::size_t(CacheSegmentsPerRow);
+        const std::int32_t lastSegment = CacheSegmentsPerRow - 1;
+        // Known bits of the eight pixels from col on.
+        auto knownFrom = [&](std::int32_t at) {
+            const std::int32_t seg = at / 8, shift = at % 8;
+            unsigned bits = known[seg] >> shift;
+            if (shift && seg < lastSegment)
+                bits |= unsigned(known[seg + 1]) << (8 - shift);
+            return bits & 0xff;
+        };
         for (;;) {
             std::uint8_t* done = &DoneGrid(0, row);
             std::uint8_t* levels = &LevelGrid(0, row);
@@ -89,18 +99,18 @@ void Form1::EvaluateRow(std::int32_t row)
                 std::memcpy(&flags, done + col, 8);
                 if (flags == 0x0101010101010101u)
                     continue; // all done already
-                bool plain = true;
-                for (int i = 0; i < 8; ++i)
-                    plain &= done[col + i] != 0 || cells[col + i] > escape::Known;
-                if (!plain)
+                unsigned pending = 0, escaped = 0;
+                for (int i = 0; i < 8; ++i) {
+                    pending |= unsigned(done[col + i] == 0) << i;
+                    escaped |= unsigned(cached[col + i] != 0) << i;
+                }
+                if (pending & ~(escaped & knownFrom(col)))
                     break;
                 if (flags == 0) {
-                    for (int i = 0; i < 8; ++i)
-                        levels[col + i] = std::uint8_t(cells[col + i]);
+                    std::memcpy(levels + col, cached + col, 8);
                 } else {
                     for (int i = 0; i < 8; ++i)
-                        levels[col + i] =
-                            done[col + i] ? levels[col + i] : std::uint8_t(cells[col + i]);
+                        levels[col + i] = done[col + i] ? levels[col + i] : cached[col + i];
                 }
                 std::memset(done + col, 1, 8);
             }
@@ -109,8 +119,8 @@ void Form1::EvaluateRow(std::int32_t row)
             // One pixel the slow way; a trace may change everything around.
             if (done[col] == 0) {
                 std::int32_t level;
-                if (cells[col] >= escape::Known) {
-                    level = cells[col] & 0xff;
+                if (knownFrom(col) & 1) {
+                    level = cached[col];
                     levels[col] = std::uint8_t(level);
                     done[col] = 1;
                 } else {
@@ -177,9 +187,7 @@ void Form1::TraceSet(std::int32_t StartX, std::int32_t StartY)
     };
 
     // A trace does not yield, so the cache stays as it is while it runs.
-    const std::uint16_t* cells =
-        CacheLive && CacheWidth == lastCol + 1 && CacheHeight == lastRow + 1 ? CacheCells.data()
-                                                                             : nullptr;
+    const bool cached = CacheLive && CacheWidth == lastCol + 1 && CacheHeight == lastRow + 1;
 
     std::int32_t x = StartX, y = StartY;
     std::int32_t d = 7;
@@ -199,10 +207,9 @@ void Form1::TraceSet(std::int32_t StartX, std::int32_t StartY)
             ny = y + DirTable[d + 6];
             if (flag(nx, ny) == 0) {
                 // The cache's level, inline: what ZelmarPoint would take.
-                const std::uint16_t cell =
-                    cells ? cells[std::size_t(ny) * std::size_t(lastCol + 1) + std::size_t(nx)] : 0;
-                if (cell >= escape::Known) {
-                    LevelGrid(nx, ny) = std::uint8_t(cell);
+                if (cached && CacheKnows(nx, ny)) {
+                    LevelGrid(nx, ny) =
+                        CacheLevels[std::size_t(ny) * std::size_t(lastCol + 1) + std::size_t(nx)];
                     DoneGrid(nx, ny) = 1;
                 } else {
                     ZelmarPoint(nx, ny);

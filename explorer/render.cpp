@@ -6,6 +6,7 @@
 #include "form1.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "toolkit/events.h"
@@ -69,6 +70,24 @@ void Form1::ComputeCoordinates()
     ArmCache();
 }
 
+namespace {
+
+// Eight bits spread over the bytes of a word, bit i to byte i (0 or 1).
+constexpr auto SpreadTable = [] {
+    std::array<std::uint64_t, 256> table{};
+    for (unsigned bits = 0; bits < 256; ++bits)
+        for (int i = 0; i < 8; ++i)
+            table[bits] |= std::uint64_t(bits >> i & 1) << (8 * i);
+    return table;
+}();
+
+std::uint64_t spreadBits(unsigned bits)
+{
+    return SpreadTable[bits & 0xff];
+}
+
+} // namespace
+
 void Form1::EvaluateRow(std::int32_t row)
 {
     const std::int32_t lastCol = LastCol;
@@ -99,19 +118,22 @@ void Form1::EvaluateRow(std::int32_t row)
                 std::memcpy(&flags, done + col, 8);
                 if (flags == 0x0101010101010101u)
                     continue; // all done already
-                unsigned pending = 0, escaped = 0;
-                for (int i = 0; i < 8; ++i) {
-                    pending |= unsigned(done[col + i] == 0) << i;
-                    escaped |= unsigned(cached[col + i] != 0) << i;
-                }
-                if (pending & ~(escaped & knownFrom(col)))
+                // One byte per pixel, 0 or 1: pending, escaped (a level of 1
+                // or more), known.
+                constexpr std::uint64_t ones = 0x0101010101010101u;
+                constexpr std::uint64_t low7 = 0x7f7f7f7f7f7f7f7fu;
+                std::uint64_t level8;
+                std::memcpy(&level8, cached + col, 8);
+                const std::uint64_t pending = flags ^ ones;
+                const std::uint64_t escaped = ((((level8 & low7) + low7) | level8) >> 7) & ones;
+                const std::uint64_t known8 = spreadBits(knownFrom(col));
+                if (pending & ~(escaped & known8))
                     break;
-                if (flags == 0) {
-                    std::memcpy(levels + col, cached + col, 8);
-                } else {
-                    for (int i = 0; i < 8; ++i)
-                        levels[col + i] = done[col + i] ? levels[col + i] : cached[col + i];
-                }
+                std::uint64_t old8;
+                std::memcpy(&old8, levels + col, 8);
+                const std::uint64_t take = pending * 0xff; // 0xff where pending
+                const std::uint64_t merged = (old8 & ~take) | (level8 & take);
+                std::memcpy(levels + col, &merged, 8);
                 std::memset(done + col, 1, 8);
             }
             if (col > lastCol)

@@ -177,8 +177,11 @@ TEST(FastPass, MatchesTheReferenceOnTheBenchmarkViews)
 // machine with a second core), whose borders the last flood catches up on.
 TEST(FastPass, MatchesTheReferenceWithTheHelperThread)
 {
-    // Widths that end in a part segment, and heights that split unevenly.
-    const Case cases[] = {{{-0.7454, -0.7452, 0.1130, 0.11315}, 480, 360},
+    // Widths that end in a part segment, and heights that split unevenly;
+    // the first view puts the whole set between the sample rows of a band,
+    // which is then swept row by row with pixels of the set in it.
+    const Case cases[] = {{{-20, 18.4, -19.92, 8.88}, 400, 300},
+                          {{-0.7454, -0.7452, 0.1130, 0.11315}, 480, 360},
                           {{-0.75, -0.73, 0.1, 0.115}, 512, 384},
                           {{0.25, 0.27, -0.0075, 0.0075}, 203, 149},
                           {{-4, 4, -3, 3}, 333, 250},

@@ -74,6 +74,15 @@ void cappedCounts(Isa isa, const double* cx, double cy, std::size_t n, std::int3
 constexpr std::int32_t SegmentWidth = 8;
 enum SegmentState : std::uint8_t { SegmentQueued = 1, SegmentDone = 2 };
 
+// What the flood knows of a segment, one bit per lane (pixel), kept
+// together because it looks at them together.
+struct SegmentMasks {
+    std::uint8_t known;   // lanes whose level is known
+    std::uint8_t escaped; // lanes known to escape
+    std::uint8_t deep;    // lanes still iterating after the cheap steps, not yet queued
+    std::uint8_t state;   // SegmentState, or 0
+};
+
 // The flood works out the levels of a render pass's canvas before the pass
 // needs them, following the escaping pixels in from the canvas edge, in two
 // tiers. A segment reached by the flood gets the first `cap` steps of all its
@@ -91,7 +100,7 @@ enum SegmentState : std::uint8_t { SegmentQueued = 1, SegmentDone = 2 };
 // whole canvas catches up on: it starts from `borders`, the first rows of
 // bands (each border row and the row above it see each other's escaped
 // pixels), and spreads anywhere. Before a job on a band, the segment masks
-// and states of its rows must be zero.
+// of its rows must be zero.
 struct FloodJob {
     const double* xs;              // plane value per column; every point of the canvas is
     const double* ys;              // below SafeCoordinate, so none can overflow
@@ -102,10 +111,7 @@ struct FloodJob {
     const std::int32_t* borders;   // rows to catch up on at, with the row above
     std::int32_t borderCount;
     std::uint8_t* levels;             // width * height: the level of every known pixel
-    std::uint8_t* known;              // per segment: its lanes whose level is known
-    std::uint8_t* escaped;            // per segment: its lanes known to escape
-    std::uint8_t* deep;               // per segment: its Deep lanes, not yet queued
-    std::uint8_t* state;              // per segment: SegmentState, or 0
+    SegmentMasks* masks;              // per segment
     std::uint32_t* pixelStack;        // row << 16 | column; room for every Deep pixel
     std::size_t pixelTop;             // in and out
     std::uint32_t* segmentStack;      // row << 16 | segment; room for every segment

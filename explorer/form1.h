@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "escape_kernels.h"
 #include "toolkit/common_dialog.h"
 #include "toolkit/controls.h"
 #include "toolkit/form.h"
@@ -187,14 +188,13 @@ private:
     void RunFloods();
     bool CacheLive = false;
     std::int32_t CacheWidth = 0, CacheHeight = 0, CacheSegmentsPerRow = 0;
-    std::vector<std::uint8_t> CacheLevels; // per pixel, row-major; valid where known
-    // Per segment of eight pixels: lanes whose level is known, escaped
-    // lanes, Deep lanes, state.
-    std::vector<std::uint8_t> CacheKnown, CacheEscaped, CacheDeep, CacheSegmentState;
+    std::vector<std::uint8_t> CacheLevels;        // per pixel, row-major; valid where known
+    std::vector<escape::SegmentMasks> CacheMasks; // per segment of eight pixels
     bool CacheKnows(std::int32_t col, std::int32_t row) const
     {
-        return CacheKnown[std::size_t(row) * std::size_t(CacheSegmentsPerRow) +
-                          std::size_t(col / 8)] >>
+        return CacheMasks[std::size_t(row) * std::size_t(CacheSegmentsPerRow) +
+                          std::size_t(col / 8)]
+                       .known >>
                    (col % 8) &
                1;
     }

@@ -66,10 +66,7 @@ void Form1::ArmCache()
     // Every band clears its own rows' masks before its flood; a level counts
     // only where its known bit is set.
     CacheLevels.resize(pixels);
-    CacheKnown.resize(segments);
-    CacheEscaped.resize(segments);
-    CacheDeep.resize(segments);
-    CacheSegmentState.resize(segments);
+    CacheMasks.resize(segments);
     if (CachePixelRoom < pixelRoom) {
         CachePixelStack.reset(new std::uint32_t[pixelRoom]);
         CachePixelRoom = pixelRoom;
@@ -112,10 +109,7 @@ void Form1::RunFloods()
                                 .borders = nullptr,
                                 .borderCount = 0,
                                 .levels = CacheLevels.data(),
-                                .known = CacheKnown.data(),
-                                .escaped = CacheEscaped.data(),
-                                .deep = CacheDeep.data(),
-                                .state = CacheSegmentState.data(),
+                                .masks = CacheMasks.data(),
                                 .pixelStack = pixelStack,
                                 .pixelTop = 0,
                                 .segmentStack = segmentStack,
@@ -143,10 +137,8 @@ void Form1::RunFloods()
             const std::int32_t r0 = firstRow[b], r1 = firstRow[b + 1];
             const std::size_t s0 = std::size_t(r0) * std::size_t(CacheSegmentsPerRow);
             const std::size_t s1 = std::size_t(r1) * std::size_t(CacheSegmentsPerRow);
-            std::memset(CacheKnown.data() + s0, 0, s1 - s0);
-            std::memset(CacheEscaped.data() + s0, 0, s1 - s0);
-            std::memset(CacheDeep.data() + s0, 0, s1 - s0);
-            std::memset(CacheSegmentState.data() + s0, 0, s1 - s0);
+            std::memset(static_cast<void*>(CacheMasks.data() + s0), 0,
+                        (s1 - s0) * sizeof(escape::SegmentMasks));
             escape::FloodJob job = jobFor(r0, r1, CachePixelStack.get() + pixelOffset,
                                           CacheSegmentStack.get() + segmentOffset);
             escape::flood(isa, job);

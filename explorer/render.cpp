@@ -99,15 +99,15 @@ void Form1::EvaluateRow(std::int32_t row)
         // them is of the set (which starts a trace) or not worked out.
         const std::size_t base = std::size_t(row) * std::size_t(CacheWidth);
         const std::uint8_t* cached = CacheLevels.data() + base;
-        const std::uint8_t* known =
-            CacheKnown.data() + std::size_t(row) * std::size_t(CacheSegmentsPerRow);
+        const escape::SegmentMasks* masks =
+            CacheMasks.data() + std::size_t(row) * std::size_t(CacheSegmentsPerRow);
         const std::int32_t lastSegment = CacheSegmentsPerRow - 1;
         // Known bits of the eight pixels from col on.
         auto knownFrom = [&](std::int32_t at) {
             const std::int32_t seg = at / 8, shift = at % 8;
-            unsigned bits = known[seg] >> shift;
+            unsigned bits = masks[seg].known >> shift;
             if (shift && seg < lastSegment)
-                bits |= unsigned(known[seg + 1]) << (8 - shift);
+                bits |= unsigned(masks[seg + 1].known) << (8 - shift);
             return bits & 0xff;
         };
         for (;;) {

@@ -23,6 +23,31 @@ struct Avx2Lanes {
 
     static constexpr int Batch = 2; // segments of eight lanes, two vectors each
 
+    // One step of the iteration on one vector, in the scalar loop's order of
+    // operations, so that every lane rounds exactly as the scalar loop does.
+    // Subtracting the all-ones mask adds 1 to the running lanes; NGE_UQ: a
+    // NaN modulus does not stop a lane, as in the scalar loop.
+    __attribute__((always_inline)) static void iterate(__m256d& zr, __m256d& zi, __m256d cx,
+                                                       __m256d cy, __m256i& cnt, __m256i& active,
+                                                       __m256d two, __m256d four, __m256i limit,
+                                                       bool checkLimit)
+    {
+        const __m256d zr2 = _mm256_mul_pd(zr, zr);
+        const __m256d zi2 = _mm256_mul_pd(zi, zi);
+        const __m256d t = _mm256_mul_pd(zi, zr);
+        const __m256d sum = _mm256_add_pd(zr2, zi2);
+        const __m256d newI = _mm256_add_pd(_mm256_mul_pd(t, two), cy);
+        const __m256d newR = _mm256_add_pd(_mm256_sub_pd(zr2, zi2), cx);
+        cnt = _mm256_sub_epi64(cnt, active);
+        __m256i on =
+            _mm256_and_si256(active, _mm256_castpd_si256(_mm256_cmp_pd(sum, four, _CMP_NGE_UQ)));
+        if (checkLimit)
+            on = _mm256_and_si256(on, _mm256_cmpgt_epi64(limit, cnt));
+        active = on;
+        zr = newR;
+        zi = newI;
+    }
+
     static std::uint64_t capped(const double* const* xs, const double* cy, std::uint64_t live,
                                 std::int64_t maxIter, int cap, std::int64_t* counts)
     {
@@ -48,22 +73,9 @@ struct Avx2Lanes {
         const bool checkLimit = maxIter <= cap;
         for (int step = 0; step < cap; ++step) {
 #pragma GCC unroll 16
-            for (int v = 0; v < N; ++v) {
-                const __m256d zr2 = _mm256_mul_pd(zr[v], zr[v]);
-                const __m256d zi2 = _mm256_mul_pd(zi[v], zi[v]);
-                const __m256d t = _mm256_mul_pd(zi[v], zr[v]);
-                const __m256d sum = _mm256_add_pd(zr2, zi2);
-                const __m256d newI = _mm256_add_pd(_mm256_mul_pd(t, two), cyv[v]);
-                const __m256d newR = _mm256_add_pd(_mm256_sub_pd(zr2, zi2), cx[v]);
-                cnt[v] = _mm256_sub_epi64(cnt[v], active[v]);
-                __m256i on = _mm256_and_si256(
-                    active[v], _mm256_castpd_si256(_mm256_cmp_pd(sum, four, _CMP_NGE_UQ)));
-                if (checkLimit)
-                    on = _mm256_and_si256(on, _mm256_cmpgt_epi64(limit, cnt[v]));
-                active[v] = on;
-                zr[v] = newR;
-                zi[v] = newI;
-            }
+            for (int v = 0; v < N; ++v)
+                iterate(zr[v], zi[v], cx[v], cyv[v], cnt[v], active[v], two, four, limit,
+                        checkLimit);
             __m256i any = active[0];
 #pragma GCC unroll 16
             for (int v = 1; v < N; ++v)
@@ -110,28 +122,12 @@ struct Avx2Lanes {
         __asm__("" : "+x"(two));
         const __m256i limit = _mm256_set1_epi64x(maxIter);
 
-        // One step of every vector; see the AVX-512 kernel. Subtracting the
-        // all-ones mask adds 1 to the running lanes.
+        // One step of every vector.
         auto step = [&](bool checkLimit) {
 #pragma GCC unroll 16
-            for (int v = 0; v < Vectors; ++v) {
-                const __m256d zr2 = _mm256_mul_pd(zr[v], zr[v]);
-                const __m256d zi2 = _mm256_mul_pd(zi[v], zi[v]);
-                const __m256d t = _mm256_mul_pd(zi[v], zr[v]);
-                const __m256d sum = _mm256_add_pd(zr2, zi2);
-                const __m256d newI = _mm256_add_pd(_mm256_mul_pd(t, two), cy[v]);
-                const __m256d newR = _mm256_add_pd(_mm256_sub_pd(zr2, zi2), cx[v]);
-                cnt[v] = _mm256_sub_epi64(cnt[v], active[v]);
-                // NGE_UQ: a NaN modulus does not stop the lane, as in the
-                // scalar loop.
-                __m256i on = _mm256_and_si256(
-                    active[v], _mm256_castpd_si256(_mm256_cmp_pd(sum, four, _CMP_NGE_UQ)));
-                if (checkLimit)
-                    on = _mm256_and_si256(on, _mm256_cmpgt_epi64(limit, cnt[v]));
-                active[v] = on;
-                zr[v] = newR;
-                zi[v] = newI;
-            }
+            for (int v = 0; v < Vectors; ++v)
+                iterate(zr[v], zi[v], cx[v], cy[v], cnt[v], active[v], two, four, limit,
+                        checkLimit);
         };
         auto stoppedLanes = [&] {
             std::uint64_t running = 0;

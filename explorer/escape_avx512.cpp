@@ -27,6 +27,29 @@ struct Avx512Lanes {
 
     static constexpr int Batch = 4; // segments of eight lanes, one vector each
 
+    // One step of the iteration on one vector, in the scalar loop's order of
+    // operations, so that every lane rounds exactly as the scalar loop does.
+    // NGE_UQ: a NaN modulus does not stop a lane, as in the scalar loop.
+    __attribute__((always_inline)) static void iterate(__m512d& zr, __m512d& zi, __m512d cx,
+                                                       __m512d cy, __m512i& cnt, __mmask8& active,
+                                                       __m512d two, __m512d four, __m512i one,
+                                                       __m512i limit, bool checkLimit)
+    {
+        const __m512d zr2 = _mm512_mul_pd(zr, zr);
+        const __m512d zi2 = _mm512_mul_pd(zi, zi);
+        const __m512d t = _mm512_mul_pd(zi, zr);
+        const __m512d sum = _mm512_add_pd(zr2, zi2);
+        const __m512d newI = _mm512_add_pd(_mm512_mul_pd(t, two), cy);
+        const __m512d newR = _mm512_add_pd(_mm512_sub_pd(zr2, zi2), cx);
+        cnt = _mm512_mask_add_epi64(cnt, active, cnt, one);
+        __mmask8 on = _mm512_mask_cmp_pd_mask(active, sum, four, _CMP_NGE_UQ);
+        if (checkLimit)
+            on = _mm512_mask_cmplt_epi64_mask(on, cnt, limit);
+        active = on;
+        zr = newR;
+        zi = newI;
+    }
+
     static std::uint64_t capped(const double* const* xs, const double* cy, std::uint64_t live,
                                 std::int64_t maxIter, int cap, std::int64_t* counts)
     {
@@ -50,21 +73,9 @@ struct Avx512Lanes {
         const bool checkLimit = maxIter <= cap;
         for (int step = 0; step < cap; ++step) {
 #pragma GCC unroll 16
-            for (int v = 0; v < Batch; ++v) {
-                const __m512d zr2 = _mm512_mul_pd(zr[v], zr[v]);
-                const __m512d zi2 = _mm512_mul_pd(zi[v], zi[v]);
-                const __m512d t = _mm512_mul_pd(zi[v], zr[v]);
-                const __m512d sum = _mm512_add_pd(zr2, zi2);
-                const __m512d newI = _mm512_add_pd(_mm512_mul_pd(t, two), cyv[v]);
-                const __m512d newR = _mm512_add_pd(_mm512_sub_pd(zr2, zi2), cx[v]);
-                cnt[v] = _mm512_mask_add_epi64(cnt[v], active[v], cnt[v], one);
-                __mmask8 on = _mm512_mask_cmp_pd_mask(active[v], sum, four, _CMP_NGE_UQ);
-                if (checkLimit)
-                    on = _mm512_mask_cmplt_epi64_mask(on, cnt[v], limit);
-                active[v] = on;
-                zr[v] = newR;
-                zi[v] = newI;
-            }
+            for (int v = 0; v < Batch; ++v)
+                iterate(zr[v], zi[v], cx[v], cyv[v], cnt[v], active[v], two, four, one, limit,
+                        checkLimit);
             std::uint32_t any = 0;
 #pragma GCC unroll 16
             for (int v = 0; v < Batch; ++v)
@@ -166,19 +177,9 @@ struct Avx512Lanes {
 #pragma GCC unroll 16
             for (int i = 0; i < Steps; ++i) {
 #pragma GCC unroll 16
-                for (int v = 0; v < Vectors; ++v) {
-                    const __m512d zr2 = _mm512_mul_pd(zr[v], zr[v]);
-                    const __m512d zi2 = _mm512_mul_pd(zi[v], zi[v]);
-                    const __m512d t = _mm512_mul_pd(zi[v], zr[v]);
-                    const __m512d sum = _mm512_add_pd(zr2, zi2);
-                    const __m512d newI = _mm512_add_pd(_mm512_mul_pd(t, two), cy[v]);
-                    const __m512d newR = _mm512_add_pd(_mm512_sub_pd(zr2, zi2), cx[v]);
-                    cnt[v] = _mm512_mask_add_epi64(cnt[v], active[v], cnt[v], one);
-                    __mmask8 on = _mm512_mask_cmp_pd_mask(active[v], sum, four, _CMP_NGE_UQ);
-                    active[v] = _mm512_mask_cmplt_epi64_mask(on, cnt[v], limit);
-                    zr[v] = newR;
-                    zi[v] = newI;
-                }
+                for (int v = 0; v < Vectors; ++v)
+                    iterate(zr[v], zi[v], cx[v], cy[v], cnt[v], active[v], two, four, one, limit,
+                            true);
             }
             eachVector([&](int v) __attribute__((always_inline)) {
                 const __mmask8 stopped = __mmask8(live[v] & ~active[v]);

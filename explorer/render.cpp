@@ -140,15 +140,7 @@ void Form1::EvaluateRow(std::int32_t row)
                 return;
             // One pixel the slow way; a trace may change everything around.
             if (done[col] == 0) {
-                std::int32_t level;
-                if (knownFrom(col) & 1) {
-                    level = cached[col];
-                    levels[col] = std::uint8_t(level);
-                    done[col] = 1;
-                } else {
-                    level = ZelmarPoint(col, row);
-                }
-                if (level == 0) {
+                if (ZelmarPoint(col, row) == 0) {
                     TraceSet(col, row);
                     if (!CacheLive)
                         break; // cannot happen: a trace does not yield

@@ -119,10 +119,11 @@ void Form1::RunFloods()
                                 .cap = CheapSteps};
     };
 
-    // The bands: each thread takes the next band not taken, clears its rows
-    // and floods them, on its own end of the stacks (a band is at most half
-    // the canvas rounded up when there are two or more).
-    std::atomic<std::int32_t> nextBand{0};
+    // The bands: each thread floods its own first band (band 0 here, band 1
+    // on the second thread), then the next band not taken; it clears a
+    // band's rows first, and works on its own end of the stacks (a band is at
+    // most half the canvas rounded up when there are two or more).
+    std::atomic<std::int32_t> nextBand{2};
     const escape::Isa isa = escape::bestIsa();
     auto work = [&](int half, std::int64_t* done) {
         const std::size_t pixelOffset =
@@ -130,8 +131,7 @@ void Form1::RunFloods()
         const std::size_t segmentOffset =
             half ? CacheSegmentRoom - std::size_t(bandHeight) * std::size_t(CacheSegmentsPerRow)
                  : 0;
-        for (;;) {
-            const std::int32_t b = nextBand.fetch_add(1, std::memory_order_relaxed);
+        for (std::int32_t b = half;; b = nextBand.fetch_add(1, std::memory_order_relaxed)) {
             if (b >= bands)
                 return;
             const std::int32_t r0 = firstRow[b], r1 = firstRow[b + 1];
@@ -157,6 +157,9 @@ void Form1::RunFloods()
         work(0, mine);
         if (second.joinable())
             second.join();
+        else
+            work(1, mine); // band 1, after all the others
+
     } else {
         work(0, mine);
     }

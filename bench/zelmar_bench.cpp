@@ -15,8 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "explorer/escape_kernels.h"
+#include "explorer/engine/escape.h"
 #include "explorer/form1.h"
+#include "explorer_fixture.h"
 #include "reference_render.h"
 #include "toolkit/runtime_error.h"
 
@@ -106,22 +107,12 @@ Digest referenceDigest(const NamedView& v, const Canvas& canvas)
 
 std::unique_ptr<explorer::Form1> makeWindow(const NamedView& v, const Canvas& canvas, bool shown)
 {
-    auto form = std::make_unique<explorer::Form1>();
-    form->Form_Load();
+    auto form = testing_support::makeExplorer(canvas.width, canvas.height);
+    testing_support::setView(*form, v.view.xMin, v.view.xMax, v.view.yMin, v.view.yMax);
     if (shown) {
         form->show();
         QCoreApplication::processEvents();
     }
-    form->LastCol = canvas.width - 1;
-    form->LastRow = canvas.height - 1;
-    form->PicW = canvas.width;
-    form->PicH = canvas.height;
-    form->Picture1->setWidth(canvas.width);
-    form->Picture1->setHeight(canvas.height);
-    form->XMin = v.view.xMin;
-    form->XMax = v.view.xMax;
-    form->YMin = v.view.yMin;
-    form->YMax = v.view.yMax;
     return form;
 }
 
@@ -146,10 +137,11 @@ void fastPass(benchmark::State& state, NamedView v, Canvas canvas)
         form->EvaluatePass();
     sameAsReference[std::string(v.name) + " " + canvas.name() + " fast"] =
         digestOf(*form, false) == expected;
-    state.counters["cheap"] = double(form->CacheCheapPixels);
-    state.counters["deep"] = double(form->CacheDeepPixels);
-    state.counters["helper"] = double(form->CacheHelperPixels);
-    state.counters["misses"] = double(form->CacheMisses);
+    const explorer::engine::EngineStats& stats = form->Engine.stats();
+    state.counters["cheap"] = double(stats.cheapPixels);
+    state.counters["deep"] = double(stats.deepPixels);
+    state.counters["helper"] = double(stats.helperPixels);
+    state.counters["misses"] = double(stats.misses);
 }
 
 // The process's peak resident memory since resetPeakMemory, in MB (Linux).

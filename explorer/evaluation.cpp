@@ -1,9 +1,10 @@
-// Escape-time evaluation of one pixel and reads of the level grids. While a
-// pass runs, a pixel's level comes from the pass's level cache (worked out
-// by the same iteration in vector lanes); otherwise it is iterated here.
+// Escape-time evaluation of one pixel. While a pass runs, a pixel's level
+// comes from the render engine (worked out by the same iteration in vector
+// lanes); otherwise, or where the engine does not know it, it is iterated
+// here. The grid reads GetFlag and GetPixel are inline in form1.h.
 #include "form1.h"
 
-#include "escape_kernels.h"
+#include "engine/escape.h"
 #include "toolkit/runtime_error.h"
 
 namespace explorer {
@@ -21,25 +22,18 @@ std::int32_t Form1::ZelmarPoint(std::int32_t DoX, std::int32_t DoY)
 {
     if (DoX < 0 || DoX > LastCol || DoY < 0 || DoY > LastRow)
         return 1; // a caller error; nothing outside the grids is touched
-    // An overflow raises before anything is stored.
-    const std::int32_t level = CacheLive ? CachedLevel(DoX, DoY) : ScalarLevel(DoX, DoY);
+    std::int32_t level;
+    if (Engine.known(DoX, DoY)) {
+        level = Engine.level(DoX, DoY);
+    } else {
+        if (Engine.armed()) [[unlikely]]
+            Engine.noteMiss(); // a pixel the flood did not reach
+        // An overflow raises before anything is stored.
+        level = ScalarLevel(DoX, DoY);
+    }
     LevelGrid(DoX, DoY) = std::uint8_t(level);
     DoneGrid(DoX, DoY) = 1;
     return level;
-}
-
-std::int32_t Form1::GetFlag(std::int32_t a, std::int32_t b) const
-{
-    if (a < 0 || a > LastCol || b < 0 || b > LastRow)
-        return 1;
-    return DoneGrid(a, b);
-}
-
-std::int32_t Form1::GetPixel(std::int32_t a, std::int32_t b) const
-{
-    if (a < 0 || a > LastCol || b < 0 || b > LastRow)
-        return 1;
-    return LevelGrid(a, b);
 }
 
 } // namespace explorer

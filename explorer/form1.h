@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "escape_kernels.h"
+#include "engine/level_engine.h"
 #include "toolkit/common_dialog.h"
 #include "toolkit/controls.h"
 #include "toolkit/form.h"
@@ -150,59 +150,42 @@ private:
     void eraseBoxAndRestoreView();
     void selectAllText(tk::TextBox* box);
 
-    // ---- Render speed: the pass in steps, and its level cache ----
-    // (render.cpp, level_cache.cpp.) DoIt is PrepareGrids, the canvas clear,
+    // ---- Render speed: the pass in steps, and its engine ----
+    // (render.cpp, evaluation.cpp.) DoIt is PrepareGrids, the canvas clear,
     // ComputeCoordinates, then per row EvaluateRow, plot, yield and refresh;
-    // EvaluatePass runs the same steps without any widget work. The cache
-    // holds the levels of the pass's canvas, worked out before its first row
-    // in vector lanes on up to two threads (escape_kernels.h), by a flood
-    // that follows the escaping pixels in from the canvas edge and stops at
-    // the pixels of the set bordering them. While a pass runs, ZelmarPoint
-    // takes its levels from here; the grids, the order of evaluation and
-    // every effect stay those of the sequential pass. Armed by
-    // ComputeCoordinates (the second thread is joined before it returns),
-    // released when the pass ends; a nested pass re-creates it with the
-    // grids. Nothing computes while the pass waits in its yield.
+    // EvaluatePass runs the same steps without any widget work. The engine
+    // works out the levels of the pass's canvas ahead of it (armed by
+    // ComputeCoordinates, released when the pass ends; a nested pass arms it
+    // again with its own grids). While it is armed, ZelmarPoint takes its
+    // levels from there; the grids, the order of evaluation and every effect
+    // stay those of the sequential pass.
 public:
     void PrepareGrids();
     void ComputeCoordinates();
     void EvaluateRow(std::int32_t row);
     void EvaluatePass();
-    // What the flood did in the last pass (for the tests and the benchmark):
-    // pixels given the cheap first steps, pixels iterated to the end, how
-    // many of these the second thread took, and requests of the pass it had
-    // not worked out.
-    std::int64_t CacheCheapPixels = 0;
-    std::int64_t CacheDeepPixels = 0;
-    std::int64_t CacheHelperPixels = 0;
-    std::int64_t CacheMisses = 0;
-    // Off: every pixel is iterated by ZelmarPoint itself, one at a time (the
-    // tests compare the two).
-    bool LevelCacheEnabled = true;
+    engine::LevelEngine Engine;
 
 private:
-    std::int32_t CachedLevel(std::int32_t col, std::int32_t row);
     std::int32_t ScalarLevel(std::int32_t col, std::int32_t row) const;
-    void ArmCache();
-    void ReleaseCache();
-    void RunFloods();
-    bool CacheLive = false;
-    std::int32_t CacheWidth = 0, CacheHeight = 0, CacheSegmentsPerRow = 0;
-    std::vector<std::uint8_t> CacheLevels;        // per pixel, row-major; valid where known
-    std::vector<escape::SegmentMasks> CacheMasks; // per segment of eight pixels
-    bool CacheKnows(std::int32_t col, std::int32_t row) const
-    {
-        return CacheMasks[std::size_t(row) * std::size_t(CacheSegmentsPerRow) +
-                          std::size_t(col / 8)]
-                       .known >>
-                   (col % 8) &
-               1;
-    }
-    // Work stacks, left uninitialised: only what the flood pushes is touched.
-    std::unique_ptr<std::uint32_t[]> CachePixelStack, CacheSegmentStack;
-    std::size_t CachePixelRoom = 0, CacheSegmentRoom = 0;
-    std::vector<std::uint8_t> CacheLevelOfCount;
     // ---- end of render speed ----
 };
+
+// The grids as the boundary trace sees them: outside the canvas reads 1, a
+// done pixel with level 1 (an escaped point, never one of the set). Inline,
+// as the trace asks them for every neighbour it looks at.
+inline std::int32_t Form1::GetFlag(std::int32_t a, std::int32_t b) const
+{
+    if (a < 0 || a > LastCol || b < 0 || b > LastRow)
+        return 1;
+    return DoneGrid(a, b);
+}
+
+inline std::int32_t Form1::GetPixel(std::int32_t a, std::int32_t b) const
+{
+    if (a < 0 || a > LastCol || b < 0 || b > LastRow)
+        return 1;
+    return LevelGrid(a, b);
+}
 
 } // namespace explorer

@@ -2,7 +2,7 @@
 // in flight to cover the latency of the iteration's dependency chain. Only
 // called after a run-time check that the processor has AVX-512 F, DQ, BW
 // and VL.
-#include "escape_kernels.h"
+#include "escape.h"
 
 #ifdef ZELMAR_ESCAPE_X86
 

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "level_engine.h"
+
 // The x86 vector kernels are built on x86 only; ZELMAR_PORTABLE_ONLY
 // leaves them out there too, to build and test the portable code alone.
 #if (defined(__x86_64__) || defined(__i386__)) && !defined(ZELMAR_PORTABLE_ONLY)
@@ -55,9 +57,10 @@ inline std::int32_t scalarCount(double cx, double cy, std::int32_t maxIter)
 }
 
 // Instruction sets the kernels come in.
-enum class Isa { Portable, Avx2, Avx512 };
-Isa bestIsa(); // the widest this processor runs
-bool supported(Isa isa);
+using engine::Isa;
+Isa bestIsa();           // the widest this processor runs
+bool supported(Isa isa); // compiled in, and run by this processor
+bool compiled(Isa isa);  // compiled in
 const char* name(Isa isa);
 
 // Counts of n points (cx[i], cy[i]) into out[i], exactly as scalarCount.

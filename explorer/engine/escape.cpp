@@ -1,7 +1,7 @@
 // The portable escape kernel (plain code over a few independent lanes, which
 // the compiler may vectorise for the baseline instruction set, SSE2 or NEON),
 // and the run-time choice among it and the x86 vector kernels.
-#include "escape_kernels.h"
+#include "escape.h"
 
 namespace explorer::escape {
 
@@ -127,6 +127,15 @@ struct PortableLanes {
 };
 
 } // namespace
+
+bool compiled(Isa isa)
+{
+#ifdef ZELMAR_ESCAPE_X86
+    return isa == Isa::Portable || isa == Isa::Avx2 || isa == Isa::Avx512;
+#else
+    return isa == Isa::Portable;
+#endif
+}
 
 bool supported(Isa isa)
 {

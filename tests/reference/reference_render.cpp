@@ -57,6 +57,7 @@ struct Pass {
         int l = level(xs[c], ys[r]);
         pic.level[c][r] = std::uint8_t(l);
         pic.done[c][r] = 1;
+        pic.evaluated[c][r] = 1;
         pic.evaluations++;
         return l;
     }
@@ -132,6 +133,7 @@ Picture render(const View& view, int width, int height)
     p.pic.height = height;
     p.pic.level.assign(width, std::vector<std::uint8_t>(height, 0));
     p.pic.done.assign(width, std::vector<std::uint8_t>(height, 0));
+    p.pic.evaluated.assign(width, std::vector<std::uint8_t>(height, 0));
     double dx = (view.xMax - view.xMin) / (width - 1);
     double dy = (view.yMin - view.yMax) / (height - 1);
     double t = view.yMax;
@@ -149,6 +151,8 @@ Picture render(const View& view, int width, int height)
             if (p.pic.done[c][r] == 0 && p.evaluate(c, r) == 0)
                 p.trace(c, r);
 
+    p.pic.xs = p.xs;
+    p.pic.ys = p.ys;
     const std::vector<std::int32_t> pal = palette();
     p.pic.colour.resize(std::size_t(width) * height);
     for (int r = 0; r < height; r++)

@@ -1,6 +1,6 @@
 // The escape kernel in AVX2 lanes: four points per vector, four vectors in
 // flight. Only called after a run-time check that the processor has AVX2.
-#include "escape_kernels.h"
+#include "escape.h"
 
 #ifdef ZELMAR_ESCAPE_X86
 

@@ -16,6 +16,10 @@ struct Picture {
     int width = 0, height = 0;
     // Indexed [column][row], as the window's grids are.
     std::vector<std::vector<std::uint8_t>> level, done;
+    // 1 where the pass iterated the pixel (rather than filling it).
+    std::vector<std::vector<std::uint8_t>> evaluated;
+    // The plane values of the columns and rows.
+    std::vector<double> xs, ys;
     // Plotted colour per pixel (red + 256 green + 65536 blue), row-major.
     std::vector<std::int32_t> colour;
     long evaluations = 0; // pixels iterated

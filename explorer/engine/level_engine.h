@@ -1,0 +1,112 @@
+// The render engine: the levels of a render pass's canvas, worked out ahead
+// of the pass from its plane values (escape.h, in vector lanes on up to two
+// threads). Knows nothing of windows. One pass arms it; a nested pass simply
+// arms it again, which drops what the outer pass had.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <span>
+
+namespace explorer::engine {
+
+// Instruction sets the kernels come in (escape.h says which were compiled
+// and which this processor runs).
+enum class Isa { Portable, Avx2, Avx512 };
+
+// What the last arm did: pixels given the cheap first steps, pixels iterated
+// to the end, how many of these the second thread took, and queries the
+// pass had to answer itself because the level was not known.
+struct EngineStats {
+    std::int64_t cheapPixels = 0;
+    std::int64_t deepPixels = 0;
+    std::int64_t helperPixels = 0;
+    std::int64_t misses = 0;
+};
+
+class LevelEngine {
+public:
+    LevelEngine();
+    ~LevelEngine();
+    LevelEngine(const LevelEngine&) = delete;
+    LevelEngine& operator=(const LevelEngine&) = delete;
+
+    // Works out the levels of the canvas xs.size() x ys.size() for the
+    // plane values xs (per column) and ys (per row), with the iteration
+    // limit and colour cycle of the pass. Returns whether it is armed: a
+    // canvas or limits it does not handle, or a view far enough out that a
+    // point could overflow, leave it unarmed, and then no level is known.
+    bool arm(std::span<const double> xs, std::span<const double> ys, std::int32_t maxIter,
+             std::int32_t colorCycle);
+    // Forgets the levels (the memory is kept for the next pass).
+    void release();
+
+    // Off: arm leaves the engine unarmed, so the pass iterates every pixel
+    // itself.
+    void setEnabled(bool on) { enabled_ = on; }
+    // The kernels to use; one this processor lacks falls back to portable.
+    void setIsa(Isa isa) { isa_ = isa; }
+    Isa isa() const { return isa_; }
+
+    bool armed() const { return width_ > 0; }
+    std::int32_t width() const { return width_; }
+    std::int32_t height() const { return height_; }
+
+    // Whether the level of pixel (col, row) is known; false outside the
+    // armed canvas.
+    bool known(std::int32_t col, std::int32_t row) const
+    {
+        return std::uint32_t(col) < std::uint32_t(width_) &&
+               std::uint32_t(row) < std::uint32_t(height_) &&
+               (knownByte(row, col / 8) >> (col % 8) & 1);
+    }
+    // The level of a known pixel.
+    std::uint8_t level(std::int32_t col, std::int32_t row) const
+    {
+        return levels_[std::size_t(row) * std::size_t(width_) + std::size_t(col)];
+    }
+    // The pixels col .. col + 7 of a row inside the armed canvas (col + 8 <=
+    // width()): bit i of `known` says whether pixel col + i is known, byte i
+    // of `levels` is its level where it is.
+    struct Eight {
+        unsigned known;
+        std::uint64_t levels;
+    };
+    Eight eight(std::int32_t col, std::int32_t row) const
+    {
+        const std::int32_t seg = col / 8, shift = col % 8;
+        unsigned bits = knownByte(row, seg) >> shift;
+        if (shift)
+            bits |= unsigned(knownByte(row, seg + 1)) << (8 - shift);
+        Eight e{bits & 0xff, 0};
+        std::memcpy(&e.levels, levels_ + std::size_t(row) * std::size_t(width_) + std::size_t(col),
+                    8);
+        return e;
+    }
+
+    // A level the pass had to work out itself although the engine was armed.
+    void noteMiss() { ++stats_.misses; }
+    const EngineStats& stats() const { return stats_; }
+
+private:
+    std::uint8_t knownByte(std::int32_t row, std::int32_t seg) const
+    {
+        return known_[(std::size_t(row) * segmentsPerRow_ + std::size_t(seg)) * knownStride_];
+    }
+    void flood();
+
+    struct Work; // buffers and stacks of the flood
+    std::unique_ptr<Work> work_;
+    bool enabled_ = true;
+    Isa isa_;
+    EngineStats stats_;
+    // Views of the armed levels, for the queries.
+    std::int32_t width_ = 0, height_ = 0;
+    std::size_t segmentsPerRow_ = 0, knownStride_ = 1;
+    const std::uint8_t* levels_ = nullptr;
+    const std::uint8_t* known_ = nullptr;
+};
+
+} // namespace explorer::engine

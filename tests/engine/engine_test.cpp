@@ -1,0 +1,186 @@
+// The render engine on its own: armed with the plane values of a view, it
+// must know the level of every pixel the plain pass iterates, and every
+// level it knows must be the reference's, for each instruction set this
+// build holds. Also which of those this processor could not run.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "explorer/engine/escape.h"
+#include "explorer/engine/level_engine.h"
+#include "reference_render.h"
+
+namespace escape = explorer::escape;
+using explorer::engine::Isa;
+using explorer::engine::LevelEngine;
+
+namespace {
+
+constexpr Isa AllIsas[] = {Isa::Portable, Isa::Avx2, Isa::Avx512};
+
+std::string describe(const reference::View& v, int width, int height, Isa isa)
+{
+    char text[220];
+    std::snprintf(text, sizeof text, "%s: view %.17g %.17g %.17g %.17g on %dx%d", escape::name(isa),
+                  v.xMin, v.xMax, v.yMin, v.yMax, width, height);
+    return text;
+}
+
+// What the engine got wrong on one view: levels the pass iterates that it
+// does not know, and levels it knows that differ from the iteration's.
+struct Faults {
+    long unknown = 0, wrong = 0, known = 0;
+};
+
+Faults check(LevelEngine& engine, const reference::Picture& ref)
+{
+    Faults f;
+    for (int r = 0; r < ref.height; ++r)
+        for (int c = 0; c < ref.width; ++c) {
+            if (ref.evaluated[c][r] && !engine.known(c, r))
+                ++f.unknown;
+            if (engine.known(c, r)) {
+                ++f.known;
+                if (engine.level(c, r) != reference::level(ref.xs[c], ref.ys[r]))
+                    ++f.wrong;
+            }
+        }
+    // The eight-pixel query says the same as the single ones.
+    for (int r = 0; r < ref.height; ++r)
+        for (int c = 0; c + 8 <= ref.width; c += 3) {
+            const LevelEngine::Eight e = engine.eight(c, r);
+            for (int i = 0; i < 8; ++i) {
+                const bool known = e.known >> i & 1;
+                f.wrong += known != engine.known(c + i, r);
+                if (known)
+                    f.wrong += std::uint8_t(e.levels >> (8 * i)) != engine.level(c + i, r);
+            }
+        }
+    return f;
+}
+
+void expectExact(const reference::View& v, int width, int height)
+{
+    const reference::Picture ref = reference::render(v, width, height);
+    for (Isa isa : AllIsas) {
+        if (!escape::supported(isa))
+            continue; // said by EveryCompiledInstructionSetRan
+        LevelEngine engine;
+        engine.setIsa(isa);
+        ASSERT_TRUE(engine.arm(ref.xs, ref.ys, 256, 255)) << describe(v, width, height, isa);
+        const Faults f = check(engine, ref);
+        EXPECT_EQ(f.unknown, 0) << describe(v, width, height, isa)
+                                << ": levels the pass iterates that the engine does not know";
+        EXPECT_EQ(f.wrong, 0) << describe(v, width, height, isa);
+        EXPECT_GT(f.known, 0) << describe(v, width, height, isa);
+    }
+}
+
+// Points on the boundary of the set, by bisection along a ray.
+std::pair<double, double> boundaryPoint(double a)
+{
+    double in = 0, out = 2;
+    for (int i = 0; i < 60; ++i) {
+        const double mid = (in + out) / 2;
+        (reference::level(mid * std::cos(a), mid * std::sin(a)) == 0 ? in : out) = mid;
+    }
+    return {in * std::cos(a), in * std::sin(a)};
+}
+
+TEST(Engine, KnowsEveryLevelThePassIteratesOnRandomViews)
+{
+    std::mt19937_64 rng(91);
+    std::uniform_real_distribution<double> unit(0, 1);
+    for (int i = 0; i < 150; ++i) {
+        // Sizes that end in a part segment and that split into bands.
+        const int width = i % 10 == 0 ? 150 + int(unit(rng) * 100) : 2 + int(unit(rng) * 60);
+        const int height = i % 10 == 0 ? 100 + int(unit(rng) * 100) : 2 + int(unit(rng) * 45);
+        double cx, cy, w;
+        if (i % 3 != 2) { // a zoom at the boundary, any depth
+            std::tie(cx, cy) = boundaryPoint(unit(rng) * 2 * M_PI);
+            w = std::pow(10.0, -0.5 - unit(rng) * 11.5);
+        } else { // anywhere, any scale
+            cx = -2.5 + unit(rng) * 3.5;
+            cy = -1.5 + unit(rng) * 3;
+            w = std::pow(10.0, -3 + unit(rng) * 4);
+        }
+        reference::View v{cx - w / 2, cx + w / 2, cy - w * 3 / 8, cy + w * 3 / 8};
+        if (unit(rng) < 0.25)
+            std::swap(v.xMin, v.xMax);
+        expectExact(v, width, height);
+        if (HasFailure())
+            return;
+    }
+}
+
+TEST(Engine, KnowsEveryLevelThePassIteratesOnTheBenchmarkViews)
+{
+    const reference::View views[] = {{-4, 4, -3, 3},
+                                     {-2.5, 1, -1.3125, 1.3125},
+                                     {-0.75, -0.73, 0.1, 0.115},
+                                     {-0.7454, -0.7452, 0.1130, 0.11315},
+                                     {0.25, 0.27, -0.0075, 0.0075},
+                                     {-0.2, 0.2, -0.15, 0.15},
+                                     {10, 11, -0.375, 0.375}};
+    for (const reference::View& v : views) {
+        expectExact(v, 203, 149);
+        expectExact(v, 320, 240);
+    }
+}
+
+TEST(Engine, UnarmedKnowsNothing)
+{
+    LevelEngine engine;
+    const std::vector<double> xs{-1, 0, 1}, ys{0.5, 0};
+    EXPECT_FALSE(engine.known(0, 0));
+    ASSERT_TRUE(engine.arm(xs, ys, 256, 255));
+    EXPECT_TRUE(engine.known(0, 0)); // an edge pixel of c = -1 + 0.5i
+    EXPECT_FALSE(engine.known(-1, 0));
+    EXPECT_FALSE(engine.known(3, 0));
+    EXPECT_FALSE(engine.known(0, 2));
+    engine.release();
+    EXPECT_FALSE(engine.armed());
+    EXPECT_FALSE(engine.known(0, 0));
+    // A point that could overflow leaves the pass to iterate (and report).
+    const std::vector<double> far{-1, 1e200};
+    EXPECT_FALSE(engine.arm(far, ys, 256, 255));
+    EXPECT_FALSE(engine.known(0, 0));
+    engine.setEnabled(false);
+    EXPECT_FALSE(engine.arm(xs, ys, 256, 255));
+}
+
+// Which kernels were compiled in and which of them the tests above ran. A
+// processor that lacks one must not pass as if it had been tested: this
+// fails, unless ZELMAR_UNTESTED_ISA_OK=1 says that is known and accepted.
+TEST(Engine, EveryCompiledInstructionSetRan)
+{
+    std::string compiledList, ranList, missing;
+    for (Isa isa : AllIsas) {
+        if (!escape::compiled(isa))
+            continue;
+        compiledList += std::string(compiledList.empty() ? "" : " ") + escape::name(isa);
+        if (escape::supported(isa))
+            ranList += std::string(ranList.empty() ? "" : " ") + escape::name(isa);
+        else
+            missing += std::string(missing.empty() ? "" : " ") + escape::name(isa);
+    }
+    std::printf("escape kernels compiled: %s; run by these tests: %s\n", compiledList.c_str(),
+                ranList.c_str());
+    RecordProperty("compiled", compiledList);
+    RecordProperty("ran", ranList);
+    if (!missing.empty()) {
+        const char* ok = std::getenv("ZELMAR_UNTESTED_ISA_OK");
+        if (ok && std::string(ok) == "1")
+            std::printf("NOT TESTED on this processor: %s\n", missing.c_str());
+        else
+            ADD_FAILURE() << "compiled but NOT TESTED on this processor: " << missing
+                          << " (set ZELMAR_UNTESTED_ISA_OK=1 to accept)";
+    }
+}
+
+} // namespace

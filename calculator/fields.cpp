@@ -4,6 +4,8 @@
 // the solvers) re-enter the change handlers, whose first test ignores them.
 #include "form1.h"
 
+#include "given_terms.h"
+
 #include "toolkit/events.h"
 #include "toolkit/runtime_error.h"
 
@@ -13,13 +15,15 @@ namespace calculator {
 // writes (count 3, flag false); otherwise store the field's value, and on
 // the field's first change count it as given. The conversion raises the
 // overflow error before the flag is touched, so an out-of-range number does
-// not make the field given.
+// not make the field given. A field already given keeps its last value
+// then, which its text no longer shows: Compute refuses to use it until
+// the text converts again.
 
 void Form1::Text1_Change()
 {
     if (FilledCount == 3 && LoanSet == False)
         return;
-    Loan = tk::CurrencyFromText(Text1->Text());
+    Loan = LoanFromText(Text1->Text());
     if (LoanSet == False) {
         LoanSet = True;
         if (++FilledCount == 3)
@@ -43,7 +47,7 @@ void Form1::Text3_Change()
 {
     if (FilledCount == 3 && MonthsSet == False)
         return;
-    Months = tk::RoundToInt32(tk::Val(Text3->Text()));
+    Months = MonthsFromText(Text3->Text());
     if (MonthsSet == False) {
         MonthsSet = True;
         if (++FilledCount == 3)
@@ -110,9 +114,13 @@ void Form1::Command2_Click()
 {
     if (FilledCount != 3)
         return;
+    CheckGivenTerms(*this);
     Power = 1;
     GFactor = 0;
-    if (PaymentSet != False)
+    // Only the rate and months solvers read the ratio, and for them the loan
+    // is given. With the loan missing, Loan holds whatever an earlier
+    // Compute left, and dividing it could fail for nothing.
+    if (PaymentSet != False && LoanSet != False)
         TargetFactor = tk::Divide(tk::CurrencyToDouble(Loan), Payment);
     // The division first, then 1 is added.
     RateFactor = tk::CheckFloat(APR / 1200.0 + 1.0);

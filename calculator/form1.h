@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "search_budget.h"
+
 #include "toolkit/controls.h"
 #include "toolkit/conversions.h"
 #include "toolkit/form.h"
@@ -55,10 +57,9 @@ public:
     Flag MonthsSet = 0;
     Flag PaymentSet = 0;
 
-    // The most Kernel steps one Compute may take (a few tenths of a second
-    // at most): the months search stops there, the rate iteration stops
-    // after this many steps in all, and the closed forms refuse more months.
-    static constexpr std::int32_t MaxKernelSteps = 20'000'000;
+    // The wall-time guard of the solvers' searches and the rate iteration's
+    // pass count.
+    SearchBudget searchBudget;
 
     // Event handlers (public so that tests can raise them as the toolkit does).
     void Form_Load();

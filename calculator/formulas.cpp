@@ -4,6 +4,8 @@
 
 #include "toolkit/runtime_error.h"
 
+#include <limits>
+
 namespace calculator {
 
 void Form1::Kernel()
@@ -21,25 +23,33 @@ void Form1::Kernel()
     if (p == 0.0)
         tk::raiseDivisionByZero();
     tk::CheckFloat(GFactor);
+    searchBudget.countStep();
 }
 
 void Form1::CalcGFactor()
 {
     const std::int32_t n = Months;
-    // A count this large would hold the window for seconds; no loan runs
-    // that long.
-    if (n > MaxKernelSteps)
-        throw tk::RuntimeError(
-            tk::ErrBadInput,
-            QStringLiteral("The number of months is too large: at most %1 months can be computed.")
-                .arg(MaxKernelSteps));
     Period = 1;
-    if (n >= 1) {
-        do {
-            Kernel();
-            ++Period;
-        } while (Period <= n);
+    if (n < 1)
+        return;
+    // At a rate of exactly 0 every step multiplies 1 by 1 and adds 1 / 1 to
+    // a whole number below 2^53, so after n steps the sum is exactly n and
+    // the power 1: the same bits the steps would give, without billions of
+    // them for a long zero-rate loan.
+    if (RateFactor == 1.0 && Power == 1.0 && GFactor == 0.0) {
+        GFactor = double(n);
+        Period = n == std::numeric_limits<std::int32_t>::max() ? n : n + 1;
+        return;
     }
+    for (;;) {
+        Kernel();
+        // The largest count leaves Period at n: it cannot hold n + 1.
+        if (Period == n)
+            break;
+        ++Period;
+    }
+    if (n < std::numeric_limits<std::int32_t>::max())
+        ++Period;
 }
 
 } // namespace calculator

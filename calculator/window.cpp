@@ -4,6 +4,8 @@
 // handlers, which its FilledCount of 3 tells to ignore them.
 #include "form1.h"
 
+#include "default_button.h"
+
 namespace calculator {
 
 Form1::Form1() : tk::Form(QStringLiteral("Brenn's Tolv Loan Calculator"))
@@ -71,6 +73,8 @@ void Form1::connectHandlers()
     tk::Handle(Command1, &tk::CommandButton::Click, this, &Form1::Command1_Click);
     tk::Handle(Command2, &tk::CommandButton::Click, this, &Form1::Command2_Click);
     tk::Handle(Command3, &tk::CommandButton::Click, this, &Form1::Command3_Click);
+    // Typing three terms and pressing Enter computes the fourth.
+    MakeDefaultButton(Command2, {Text1, Text2, Text3, Text4});
 }
 
 void Form1::start()

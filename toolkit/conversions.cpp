@@ -175,6 +175,18 @@ QString DoubleText(double value)
     QString text = Str(value);
     if (text.startsWith(u' '))
         text.remove(0, 1);
+    // Str writes numbers of the 1e-5 decade positionally, four zeros and
+    // then all 15 digits: wider than a calculator field shows. Below 1e-4
+    // the calculator's form is the exponent one, as Str's below 1e-5.
+    const qsizetype sign = text.startsWith(u'-') ? 1 : 0;
+    static const QString decade = QStringLiteral("0.0000");
+    if (text.mid(sign, decade.size()) == decade) {
+        const QString digits = text.mid(sign + decade.size());
+        QString exponentForm = text.left(sign) + digits.left(1);
+        if (digits.size() > 1)
+            exponentForm += u'.' + digits.mid(1);
+        return exponentForm + QStringLiteral("E-05");
+    }
     return text;
 }
 

@@ -35,8 +35,8 @@ double CurrencyToDouble(Currency value);
 QString CurrencyText(Currency value);
 
 // At most 15 significant digits, trailing zeros dropped, no leading blank:
-// 665.302495179187, 12, -0.5. Very large and very small magnitudes use the
-// exponent form of Str.
+// 665.302495179187, 12, -0.5. Magnitudes of 1e15 and above, and those that
+// round below 1e-4, use the exponent form of Str: 1.19797822328849E-05.
 QString DoubleText(double value);
 
 // Plain decimal: 360, -7.

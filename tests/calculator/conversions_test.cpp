@@ -131,6 +131,18 @@ TEST(TextForms, DoubleTextHasFifteenDigitsAndNoLeadingBlank)
     EXPECT_EQ(tk::DoubleText(0.1 + 0.2), "0.3");
 }
 
+TEST(TextForms, DoubleTextUsesTheExponentFormBelowOneTenThousandth)
+{
+    EXPECT_EQ(tk::DoubleText(0.0001), "0.0001");
+    EXPECT_EQ(tk::DoubleText(0.000123), "0.000123");
+    EXPECT_EQ(tk::DoubleText(1.19797822328849e-05), "1.19797822328849E-05");
+    EXPECT_EQ(tk::DoubleText(-2.5e-5), "-2.5E-05");
+    EXPECT_EQ(tk::DoubleText(1e-5), "1E-05");
+    EXPECT_EQ(tk::DoubleText(7.18779009645232e-06), "7.18779009645232E-06");
+    // Rounded to 15 digits it is 0.0001, written as such.
+    EXPECT_EQ(tk::DoubleText(9.9999999999999991e-05), "0.0001");
+}
+
 TEST(TextForms, IntegerText)
 {
     EXPECT_EQ(tk::IntegerText(360), "360");

@@ -3,6 +3,8 @@
 #include <QClipboard>
 #include <QGuiApplication>
 
+#include <limits>
+
 #include "calculator_fixture.h"
 
 namespace {
@@ -191,7 +193,7 @@ TEST_F(CalculatorTest, TypedTextsBecomeMembersByTheirFieldsConversions)
     EXPECT_EQ(form->Loan, 0); // the dollar sign stops the number
     EXPECT_EQ(form->LoanSet, True);
     type(form->Text1, "1234.56785");
-    EXPECT_EQ(form->Loan, 12345678); // tie, to even
+    EXPECT_EQ(form->Loan, 12345678); // the nearest double is below the tie
     type(form->Text2, "7.5%");
     EXPECT_EQ(form->APR, 7.5);
     type(form->Text3, "12.5");
@@ -227,6 +229,129 @@ TEST_F(CalculatorTest, ANumberBeyondItsMembersRangeIsReportedAndNotGiven)
     EXPECT_EQ(testing_support::takeReports().size(), 1u);
     EXPECT_EQ(form->Months, 214748364);
     EXPECT_EQ(form->FilledCount, 1);
+}
+
+TEST_F(CalculatorTest, EnterInAnyGivenFieldRunsCompute)
+{
+    tk::TextBox* const fields[] = {form->Text1, form->Text2, form->Text3, form->Text4};
+    const char* const terms[] = {"100000", "7", "360", "665.30"};
+    for (int missing = 0; missing < 4; ++missing) {
+        // What the Compute button gives for these three terms.
+        const char* given[] = {terms[0], terms[1], terms[2], terms[3]};
+        given[missing] = "";
+        const QString answer = solve(given[0], given[1], given[2], given[3]);
+        ASSERT_NE(answer, "Press Compute");
+        for (int pressed = 0; pressed < 4; ++pressed) {
+            if (pressed == missing)
+                continue;
+            for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+                reset();
+                for (int i = 0; i < 4; ++i) {
+                    if (i != missing)
+                        type(fields[i], QString::fromLatin1(given[i]));
+                }
+                ASSERT_EQ(fields[missing]->text(), "Press Compute");
+                fields[pressed]->setFocus(Qt::TabFocusReason);
+                QTest::keyClick(fields[pressed], key);
+                EXPECT_EQ(fields[missing]->text(), answer)
+                    << "Enter in " << fields[pressed]->accessibleName().toStdString();
+            }
+        }
+        reset();
+    }
+    // Compute is the window's default button, and Enter on it presses it too.
+    EXPECT_TRUE(form->Command2->isDefault());
+    EXPECT_EQ(solve("1000", "0", "12", ""), "83.3333333333333");
+    type(form->Text1, "2400");
+    form->Command2->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(form->Command2, Qt::Key_Return);
+    EXPECT_EQ(form->Text4->text(), "200");
+    EXPECT_TRUE(testing_support::takeReports().empty());
+}
+
+TEST_F(CalculatorTest, TypedLoanIsReadAsANumberThenRoundedToTenThousandths)
+{
+    // The typed text becomes the nearest double first, and that double is
+    // rounded: the double nearest 0.00015 lies just below the tie.
+    type(form->Text1, "0.00015");
+    EXPECT_EQ(form->Loan, 1);
+    type(form->Text1, "0.00025"); // just above its tie
+    EXPECT_EQ(form->Loan, 3);
+    type(form->Text1, "0.03125"); // an exact binary tie goes to even
+    EXPECT_EQ(form->Loan, 312);
+    // The largest amount that can be typed: the double nearest
+    // 922337203685477.5807 is 922337203685477.625, beyond the range.
+    type(form->Text1, "922337203685477.5");
+    EXPECT_EQ(form->Loan, std::numeric_limits<tk::Currency>::max() - 807);
+    EXPECT_TRUE(testing_support::takeReports().empty());
+    // Typed on, from "...477.58" every text is beyond the range.
+    QTest::keyClicks(form->Text1, "807");
+    const auto reports = testing_support::takeReports();
+    ASSERT_EQ(reports.size(), 3u);
+    for (const auto& report : reports)
+        EXPECT_EQ(report.number, tk::ErrOverflow);
+    EXPECT_EQ(form->Loan, std::numeric_limits<tk::Currency>::max() - 807);
+}
+
+TEST_F(CalculatorTest, ComputeRefusesAGivenFieldWhoseTextIsOutOfRange)
+{
+    // Typed key by key, "1" already makes the loan given; only the last key
+    // overflows, and the loan's value would still be that of "1e1".
+    type(form->Text1, "1e15");
+    type(form->Text2, "7");
+    type(form->Text3, "360");
+    auto reports = testing_support::takeReports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].number, tk::ErrOverflow);
+    ASSERT_FALSE(form->Text4->isEnabled());
+    const double paymentBefore = form->Payment;
+    compute();
+    reports = testing_support::takeReports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_TRUE(reports[0].description.contains("Loan Amount"))
+        << reports[0].description.toStdString();
+    EXPECT_TRUE(reports[0].description.contains("\"1e15\""))
+        << reports[0].description.toStdString();
+    EXPECT_EQ(form->Text4->text(), "Press Compute");
+    EXPECT_EQ(form->Payment, paymentBefore);
+    // Once the text converts, Compute works from it.
+    type(form->Text1, "100000");
+    compute();
+    EXPECT_EQ(form->Text4->text(), "665.302495179187");
+    EXPECT_TRUE(testing_support::takeReports().empty());
+
+    // Months past a 32-bit count, with a result already on screen: it stays.
+    type(form->Text3, "3e9");
+    EXPECT_EQ(testing_support::takeReports().size(), 1u);
+    compute();
+    reports = testing_support::takeReports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_TRUE(reports[0].description.contains("# of Months"))
+        << reports[0].description.toStdString();
+    EXPECT_EQ(form->Text4->text(), "665.302495179187");
+
+    // Numbers beyond a double, in the rate and the payment.
+    reset();
+    type(form->Text1, "1000");
+    type(form->Text2, "1e999");
+    type(form->Text4, "1e999");
+    EXPECT_EQ(testing_support::takeReports().size(), 2u);
+    compute();
+    reports = testing_support::takeReports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_TRUE(reports[0].description.contains("Interest Rate"))
+        << reports[0].description.toStdString();
+    EXPECT_EQ(form->Text3->text(), "Press Compute");
+    type(form->Text2, "12");
+    compute();
+    reports = testing_support::takeReports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_TRUE(reports[0].description.contains("Monthly Payment"))
+        << reports[0].description.toStdString();
+    type(form->Text4, "100");
+    compute();
+    EXPECT_EQ(form->Text3->text(), "11");
+    EXPECT_TRUE(testing_support::takeReports().empty());
 }
 
 TEST_F(CalculatorTest, ResetAfterAComputationRestoresTheStart)

@@ -3,6 +3,9 @@
 // and the run-time choice among it and the x86 vector kernels.
 #include "escape.h"
 
+#include <concepts>
+#include <utility>
+
 namespace explorer::escape {
 
 #ifdef ZELMAR_ESCAPE_X86
@@ -21,110 +24,96 @@ void floodAvx512(FloodJob& job);
 namespace {
 
 #include "escape_driver.inc"
+#include "escape_lanes.inc"
 
-struct PortableLanes {
-    static constexpr int Lanes = 4;
-    static constexpr int Vectors = 2;
-    static constexpr int Steps = 8;
+// Plain code over four lanes, which the compiler may vectorise for the
+// baseline instruction set. A mask is one bit per lane.
+struct PortableOps {
+    struct Real {
+        double v[4];
+    };
+    struct Count {
+        std::int64_t v[4];
+    };
+    using Mask = unsigned;
+    static constexpr int Width = 4;
 
-    static constexpr int Batch = 1;
-
-    static std::uint64_t capped(const double* const* xs, const double* cy, std::uint64_t live,
-                                std::int64_t maxIter, int cap, std::int64_t* counts)
+    template <class T, class F> static T each(F f)
     {
-        constexpr int L = Batch * SegmentWidth;
-        double zr[L] = {}, zi[L] = {}, cx[L] = {};
-        std::int64_t active[L];
-        for (int i = 0; i < L; ++i) {
-            active[i] = std::int64_t(live >> i & 1);
-            cx[i] = active[i] ? xs[i / SegmentWidth][i % SegmentWidth] : 0.0;
-            counts[i] = 0;
-        }
-        const bool checkLimit = maxIter <= cap;
-        for (int step = 0; step < cap; ++step) {
-            std::int64_t any = 0;
-            for (int i = 0; i < L; ++i) {
-                const double zr2 = zr[i] * zr[i];
-                const double zi2 = zi[i] * zi[i];
-                const double t = zi[i] * zr[i];
-                const double sum = zr2 + zi2;
-                const double newI = t * 2.0 + cy[i / SegmentWidth];
-                const double newR = (zr2 - zi2) + cx[i];
-                counts[i] += active[i];
-                const bool escaped = sum >= 4.0;
-                const bool atLimit = checkLimit && counts[i] >= maxIter;
-                active[i] &= std::int64_t(!escaped && !atLimit);
-                any |= active[i];
-                zr[i] = newR;
-                zi[i] = newI;
-            }
-            if (!any)
-                break;
-        }
-        std::uint64_t running = 0;
-        for (int i = 0; i < L; ++i) {
-            running |= std::uint64_t(active[i]) << i;
-        }
-        return running;
+        T r;
+        for (int i = 0; i < Width; ++i)
+            r.v[i] = f(i);
+        return r;
     }
-
-    template <int L> static void stream(LaneState<L>& s, StreamBuffers& b, std::int64_t maxIter)
+    static Real mul(Real a, Real b)
     {
-        streamByLanes<PortableLanes, L>(s, b, maxIter);
+        return each<Real>([&](int i) { return a.v[i] * b.v[i]; });
     }
-
-    template <int L>
-    static std::uint64_t run(LaneState<L>& s, std::int64_t maxIter, std::uint64_t live,
-                             std::int64_t freeChunks)
+    static Real add(Real a, Real b)
     {
-        double zr[L], zi[L];
-        std::int64_t cnt[L], active[L];
-        for (int i = 0; i < L; ++i) {
-            zr[i] = s.zr[i];
-            zi[i] = s.zi[i];
-            cnt[i] = s.cnt[i];
-            active[i] = 1;
-        }
-        auto step = [&](bool checkLimit) {
-            for (int i = 0; i < L; ++i) {
-                const double zr2 = zr[i] * zr[i];
-                const double zi2 = zi[i] * zi[i];
-                const double t = zi[i] * zr[i];
-                const double sum = zr2 + zi2;
-                const double newI = t * 2.0 + s.cy[i];
-                const double newR = (zr2 - zi2) + s.cx[i];
-                cnt[i] += active[i];
-                const bool escaped = sum >= 4.0;
-                const bool atLimit = checkLimit && cnt[i] >= maxIter;
-                active[i] &= std::int64_t(!escaped && !atLimit);
-                zr[i] = newR;
-                zi[i] = newI;
-            }
-        };
-        auto stoppedLanes = [&] {
-            std::uint64_t running = 0;
-            for (int i = 0; i < L; ++i)
-                running |= std::uint64_t(active[i]) << i;
-            return ~running & live;
-        };
-        std::uint64_t stopped = 0;
-        for (; freeChunks > 0 && stopped == 0; --freeChunks) {
-            for (int i = 0; i < Steps; ++i)
-                step(false);
-            stopped = stoppedLanes();
-        }
-        while (stopped == 0) {
-            step(true);
-            stopped = stoppedLanes();
-        }
-        for (int i = 0; i < L; ++i) {
-            s.zr[i] = zr[i];
-            s.zi[i] = zi[i];
-            s.cnt[i] = cnt[i];
-        }
-        return stopped;
+        return each<Real>([&](int i) { return a.v[i] + b.v[i]; });
+    }
+    static Real sub(Real a, Real b)
+    {
+        return each<Real>([&](int i) { return a.v[i] - b.v[i]; });
+    }
+    static Real real(double x)
+    {
+        return each<Real>([&](int) { return x; });
+    }
+    static Count count(std::int64_t n)
+    {
+        return each<Count>([&](int) { return n; });
+    }
+    static Count countUp(Count n, Mask k)
+    {
+        return each<Count>([&](int i) { return n.v[i] + std::int64_t(k >> i & 1); });
+    }
+    static Mask notAtLeast(Mask k, Real a, Real b)
+    {
+        Mask m = 0;
+        for (int i = 0; i < Width; ++i)
+            m |= unsigned(!(a.v[i] >= b.v[i])) << i;
+        return k & m;
+    }
+    static Mask below(Mask k, Count n, Count m)
+    {
+        Mask r = 0;
+        for (int i = 0; i < Width; ++i)
+            r |= unsigned(n.v[i] < m.v[i]) << i;
+        return k & r;
+    }
+    static unsigned bits(Mask k) { return k; }
+    static Mask mask(unsigned bits) { return bits; }
+    static Real maskedLoad(Mask k, const double* p)
+    {
+        return each<Real>([&](int i) { return k >> i & 1 ? p[i] : 0.0; });
+    }
+    static Real load(const double* p)
+    {
+        return each<Real>([&](int i) { return p[i]; });
+    }
+    static Count loadCount(const std::int64_t* q)
+    {
+        return each<Count>([&](int i) { return q[i]; });
+    }
+    static void store(double* p, Real a)
+    {
+        for (int i = 0; i < Width; ++i)
+            p[i] = a.v[i];
+    }
+    static void storeCount(std::int64_t* q, Count n)
+    {
+        for (int i = 0; i < Width; ++i)
+            q[i] = n.v[i];
     }
 };
+
+struct PortableLaneOps : PortableOps, ThroughMemory<PortableOps> {};
+static_assert(LaneOps<PortableLaneOps>);
+
+// One segment of two vectors per batch.
+using PortableLanes = Kernel<PortableLaneOps, 2, 1>;
 
 } // namespace
 

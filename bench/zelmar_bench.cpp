@@ -1,18 +1,25 @@
 // Render speed of the explorer: for each view and canvas, (a) the plain
 // scalar reference pass of the tests, (b) the window's pass without any
 // widget work, (c) the whole "&Go" pass through a shown window on the
-// offscreen platform. After the table, one summary line per view and canvas
-// with the times, the speed-up of (b) over (a), and whether (b) and (c)
-// produced exactly the grids and pixels of (a).
+// offscreen platform, with how long it took to paint its first row and the
+// longest time it went without a turn of events, and (d) a brute-force peer
+// that iterates every pixel in the widest vector lanes on two threads. After
+// the table, one summary line per view and canvas with the times, the
+// speed-up of (b) over (a), and whether (b) and (c) produced exactly the
+// grids and pixels of (a).
 #include <QApplication>
+#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "explorer/engine/escape.h"
@@ -44,7 +51,7 @@ struct Canvas {
     std::string name() const { return std::to_string(width) + "x" + std::to_string(height); }
 };
 
-constexpr int ScreenHeights[] = {768, 1080, 2160};
+constexpr int ScreenHeights[] = {1080, 2160};
 
 // A digest of a pass's result, every byte in row-major order.
 struct Digest {
@@ -127,6 +134,43 @@ void scalarPass(benchmark::State& state, NamedView v, Canvas canvas)
     state.counters["evaluated"] = double(picture.evaluations);
 }
 
+// The brute-force peer: every pixel iterated, no tracing, in the widest
+// vector kernel this processor runs (several vectors in flight, no fused
+// multiply-add), two threads taking alternate rows. What the pass is
+// measured against: what plain vector code does with the same arithmetic.
+void peerPass(benchmark::State& state, NamedView v, Canvas canvas)
+{
+    namespace escape = explorer::escape;
+    const reference::Picture ref = reference::render(v.view, canvas.width, canvas.height);
+    const std::size_t width = std::size_t(canvas.width);
+    std::vector<std::uint8_t> levels(width * std::size_t(canvas.height));
+    auto rows = [&](int first) {
+        std::vector<double> cy(width);
+        std::vector<std::int32_t> counts(width);
+        for (int row = first; row < canvas.height; row += 2) {
+            std::fill(cy.begin(), cy.end(), ref.ys[std::size_t(row)]);
+            escape::counts(escape::bestIsa(), ref.xs.data(), cy.data(), width, 256, counts.data());
+            std::uint8_t* out = levels.data() + std::size_t(row) * width;
+            for (std::size_t col = 0; col < width; ++col)
+                out[col] = std::uint8_t(counts[col] >= 256 ? 0 : counts[col] % 255 + 1);
+        }
+    };
+    for (auto _ : state) {
+        std::thread second(rows, 1);
+        rows(0);
+        second.join();
+        benchmark::DoNotOptimize(levels.data());
+    }
+    // The peer's levels are the reference's wherever the reference iterated.
+    long wrong = 0;
+    for (int r = 0; r < canvas.height; ++r)
+        for (int c = 0; c < canvas.width; ++c)
+            wrong += ref.evaluated[c][r] && levels[std::size_t(r) * width + c] != ref.level[c][r];
+    state.counters["wrong"] = double(wrong);
+    if (wrong)
+        state.SkipWithError("the peer's levels differ from the reference");
+}
+
 // The reference digest is worked out before the window exists, so that the
 // reference's memory is not added to the pass's.
 void fastPass(benchmark::State& state, NamedView v, Canvas canvas)
@@ -170,13 +214,53 @@ double peakMemoryMb()
 // (the window, its canvas, the grids, the cache and the toolkit itself).
 std::map<std::string, double> peakMemory;
 
+// Per view and canvas, the median over the "&Go" passes of: the time from
+// the click to the first turn of events (which comes after the first row
+// is painted), and the longest time between two turns of events, the click
+// and the end of the pass counting as turns.
+struct Responsiveness {
+    double firstRowMs = 0, maxGapMs = 0;
+};
+std::map<std::string, Responsiveness> responsiveness;
+
+double median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
 void goPass(benchmark::State& state, NamedView v, Canvas canvas)
 {
+    using Clock = std::chrono::steady_clock;
     const Digest expected = referenceDigest(v, canvas);
     resetPeakMemory();
     auto form = makeWindow(v, canvas, true);
-    for (auto _ : state)
+    std::vector<Clock::time_point> turns;
+    QTimer turn; // a zero timer fires at every turn of events
+    QObject::connect(&turn, &QTimer::timeout, form.get(), [&] { turns.push_back(Clock::now()); });
+    std::vector<double> firstRows, maxGaps;
+    auto ms = [](Clock::duration d) {
+        return std::chrono::duration<double, std::milli>(d).count();
+    };
+    for (auto _ : state) {
+        turns.clear();
+        turns.reserve(std::size_t(canvas.height) + 2);
+        const Clock::time_point click = Clock::now();
+        turns.push_back(click);
+        turn.start(0);
         tk::guarded([&] { form->Command1_Click(); });
+        turns.push_back(Clock::now());
+        turn.stop();
+        firstRows.push_back(turns.size() > 2 ? ms(turns[1] - click) : ms(turns.back() - click));
+        double gap = 0;
+        for (std::size_t i = 1; i < turns.size(); ++i)
+            gap = std::max(gap, ms(turns[i] - turns[i - 1]));
+        maxGaps.push_back(gap);
+    }
+    responsiveness[std::string(v.name) + " " + canvas.name()] = {median(firstRows),
+                                                                 median(maxGaps)};
     peakMemory["view=" + std::string(v.name) + " canvas=" + canvas.name()] = peakMemoryMb();
     sameAsReference[std::string(v.name) + " " + canvas.name() + " go"] =
         digestOf(*form, true) == expected;
@@ -249,6 +333,9 @@ int main(int argc, char** argv)
             benchmark::RegisterBenchmark(("go" + suffix).c_str(), goPass, v, canvas)
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime();
+            benchmark::RegisterBenchmark(("peer" + suffix).c_str(), peerPass, v, canvas)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
         }
 
     SummaryReporter reporter;
@@ -262,7 +349,9 @@ int main(int argc, char** argv)
             const auto scalar = reporter.ms.find("scalar" + suffix);
             const auto fast = reporter.ms.find("fast" + suffix);
             const auto go = reporter.ms.find("go" + suffix);
-            if (scalar == reporter.ms.end() && fast == reporter.ms.end() && go == reporter.ms.end())
+            const auto peer = reporter.ms.find("peer" + suffix);
+            if (scalar == reporter.ms.end() && fast == reporter.ms.end() &&
+                go == reporter.ms.end() && peer == reporter.ms.end())
                 continue; // filtered out
             std::string speedup = "n/a";
             if (scalar != reporter.ms.end() && fast != reporter.ms.end()) {
@@ -279,12 +368,22 @@ int main(int argc, char** argv)
                     identical = identical && it->second;
                 }
             }
-            std::printf("render view=%s canvas=%s scalar_ms=%s fast_ms=%s go_ms=%s speedup=%s "
-                        "identical=%s\n",
+            std::string firstRow = "n/a", maxGap = "n/a";
+            if (const auto it = responsiveness.find(key); it != responsiveness.end()) {
+                char text[32];
+                std::snprintf(text, sizeof text, "%.1f", it->second.firstRowMs);
+                firstRow = text;
+                std::snprintf(text, sizeof text, "%.1f", it->second.maxGapMs);
+                maxGap = text;
+            }
+            std::printf("render view=%s canvas=%s scalar_ms=%s fast_ms=%s go_ms=%s peer_ms=%s "
+                        "first_row_ms=%s max_gap_ms=%s speedup=%s identical=%s\n",
                         v.name, canvas.name().c_str(),
                         millis(reporter.ms, "scalar" + suffix).c_str(),
                         millis(reporter.ms, "fast" + suffix).c_str(),
-                        millis(reporter.ms, "go" + suffix).c_str(), speedup.c_str(),
+                        millis(reporter.ms, "go" + suffix).c_str(),
+                        millis(reporter.ms, "peer" + suffix).c_str(), firstRow.c_str(),
+                        maxGap.c_str(), speedup.c_str(),
                         !checked    ? "n/a"
                         : identical ? "yes"
                                     : "no");

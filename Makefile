@@ -5,8 +5,14 @@ FUZZ_BUILD ?= build-fuzz
 ASAN_BUILD ?= build-asan
 # Length of each fuzz target's run under `make fuzz`, in seconds.
 FUZZ_SECONDS ?= 300
+# Length of each program's monkey run under `make soak`, in seconds, and its
+# seed (empty: drawn from the clock and printed; give it to replay a run).
+SOAK_SECONDS ?= 180
+SOAK_SEED ?=
+ASAN_FLAGS = -DCMAKE_BUILD_TYPE=Debug -DZELMAR_SANITIZE=ON -DZELMAR_BUILD_BENCH=OFF
+SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1
 
-.PHONY: all deps configure build zelmar interest test fuzz-short fuzz test-asan bench clean
+.PHONY: all deps configure build zelmar interest test fuzz-short fuzz test-asan soak bench clean
 
 all: build
 
@@ -50,12 +56,19 @@ fuzz: fuzz-short
 
 # The whole test suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: deps
-	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZELMAR_SANITIZE=ON \
-	    -DZELMAR_BUILD_BENCH=OFF
+	cmake -S . -B $(ASAN_BUILD) -G Ninja $(ASAN_FLAGS)
 	cmake --build $(ASAN_BUILD)
-	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen \
-	    ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen $(SANITIZER_ENV) \
 	    ctest --output-on-failure -j2 -LE fuzz
+
+# Both programs, built with the sanitizers, under SOAK_SECONDS each of seeded
+# random X events (tests/soak/): they must stay alive, answer, and keep their
+# memory bounded. A failure prints the seed and event count that replay it.
+soak: deps
+	cmake -S . -B $(ASAN_BUILD) -G Ninja $(ASAN_FLAGS)
+	cmake --build $(ASAN_BUILD) --target Zelmar interest
+	$(SANITIZER_ENV) SOAK_SECONDS=$(SOAK_SECONDS) SOAK_SEED=$(SOAK_SEED) \
+	    bash tests/soak/soak.sh $(ASAN_BUILD)
 
 bench: build
 	./$(BUILD)/bench/zelmar_bench

@@ -1,0 +1,703 @@
+"""Monkey test of a shipped program: a seeded, reproducible stream of real X
+events (clicks, drags, access keys, menu shortcuts, random and hostile text,
+Tab/Enter/Escape) sent to the explorer (Zelmar) or the calculator (interest)
+on a private X server, with checks that the program stays alive, answers
+within a second once the stream ends, and keeps its memory bounded.
+
+The stream is a function of the seed alone: what the program does in between
+(a dialog that pops up, a pass still running) changes when events are sent,
+never which. A failure prints the seed and the number of events sent, and
+`--seed S --events N` sends the same N events again. The events sent are also
+written, one a line, to the artifacts directory.
+
+Runs inside the private session of tests/e2e/run_e2e.sh, which starts and
+ends the X server, the window manager and the accessibility bus.
+"""
+
+import argparse
+import os
+import random
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+
+from atspi_driver import (Atspi, Failure, GLib, Program, extents_of, find_all,  # noqa: E402
+                          find_one, wait_for)
+
+TITLES = {"Zelmar": "Brenn's Tolv Quenfeld Program",
+          "interest": "Brenn's Tolv Loan Calculator"}
+
+# The program must answer an accessibility query within this long once the
+# stream has ended, and within PING_LIMIT at the checks made during it (when
+# the X server may still hold a backlog of the stream's events for it).
+FINAL_ANSWER_LIMIT = 1.0
+PING_LIMIT = 5.0
+# Seconds between checks of life, memory and responsiveness during the stream.
+CHECK_INTERVAL = 2.0
+# A window of the program other than its main window (a message box, a file
+# dialog) must be gone this long after the first Escape sent to it.
+DIALOG_LIMIT = 15.0
+
+
+class TimeLimit(BaseException):
+    """The run's own time limit ran out."""
+
+
+def parse_arguments():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--program", required=True)
+    parser.add_argument("--artifacts", required=True)
+    parser.add_argument("--seed", type=int, default=None,
+                        help="seed of the event stream (default: $MONKEY_SEED, else drawn "
+                             "from the clock; printed either way)")
+    parser.add_argument("--seconds", type=float, default=20.0,
+                        help="length of the stream in seconds")
+    parser.add_argument("--events", type=int, default=None,
+                        help="send exactly this many events, whatever the time (for replays)")
+    parser.add_argument("--max-rss-mb", type=float, default=400.0,
+                        help="the program's peak resident memory (VmHWM) must stay below this")
+    parser.add_argument("--max-growth-mb", type=float, default=None,
+                        help="resident memory may grow at most this much from the first "
+                             "quarter of the run to its end (default: checked only on runs of "
+                             "two minutes or more, with 64 MB)")
+    parser.add_argument("--time-limit", type=float, default=None,
+                        help="hard limit of the whole run (set by run_e2e.sh)")
+    args = parser.parse_args()
+    # The program runs in a directory of its own: paths given relative to
+    # the caller's must not change meaning.
+    args.program = os.path.abspath(args.program)
+    args.artifacts = os.path.abspath(args.artifacts)
+    if args.seed is None and os.environ.get("MONKEY_SEED"):
+        args.seed = int(os.environ["MONKEY_SEED"])
+    if args.seed is None:
+        args.seed = int(time.time() * 1000) % 1_000_000_007
+    if args.max_growth_mb is None and args.events is None and args.seconds >= 120:
+        args.max_growth_mb = 64.0
+    return args
+
+
+# --- random text ----------------------------------------------------------------
+
+# Texts a careless or hostile user types into a number field: huge, tiny,
+# malformed, not numbers at all. No '/' or '~': a file dialog that catches some
+# of them must not be steered out of the run's private directory.
+ODD_TEXTS = [
+    "", " ", "-", "+", ".", ",", "e", "E", "1e", "1e+", "-e5", "--5", "+-1", "1..2", "1,5",
+    "0", "-0", "00000", "0.0000000000000000000001", "1e308", "1.7976931348623157e308",
+    "1e309", "-1e309", "1e-320", "4.9e-324", "1e-400", "2.2250738585072014e-308",
+    "922337203685477.5807", "922337203685477.5808", "-922337203685477.5808",
+    "922337203685478", "9223372036854775807", "9223372036854775808", "18446744073709551616",
+    "2147483647", "2147483648", "-2147483649", "32767", "32768", "-32769", "65536",
+    "1e15", "3e9", "1e-300", "nan", "NaN", "inf", "-inf", "Infinity", "0x1p3", "0x10", "&H10",
+    "&HFFFF", "&O777", "1d5", "1D-5", "1e5e5", "$", "$1,000.00", "($5)", "5%", "12 %",
+    "1 000", "\t", "abc", "Press Compute", "e" * 40, "%s%n%x", "'; --", "\\0",
+    "\u00bd", "\u00e9", "\u20ac100", "\u0663\u0664",
+]
+
+
+def random_text(rng):
+    kind = rng.randrange(8)
+    if kind == 0:
+        return rng.choice(ODD_TEXTS)
+    if kind == 1:
+        # A huge run of digits, sometimes with a sign, a point or an exponent.
+        digits = "".join(rng.choice("0123456789") for _ in range(rng.randint(16, 400)))
+        return rng.choice(["", "-", "+"]) + digits + rng.choice(["", ".5", "e10", "e-10", "e400"])
+    if kind == 2:
+        return f"{rng.uniform(-1e6, 1e6):.{rng.randint(0, 17)}f}"
+    if kind == 3:
+        # Any magnitude a double has, and some beyond it either way.
+        return (f"{rng.choice(['', '-'])}{rng.randint(1, 9)}.{rng.randint(0, 10 ** 16)}"
+                f"e{rng.randint(-330, 330)}")
+    if kind == 4:
+        return str(rng.randint(-10, 1000))
+    if kind == 5:
+        return rng.choice(["4", "-4", "3", "-3", "0.5", "-0.75", "0.1", "2", "100", "7", "360",
+                           "12", "1000", "665.30", "0.001"])
+    if kind == 6:
+        # Printable junk.
+        alphabet = "0123456789.,-+eE$%() abcxyzXYZ!@#^&*_=[]{};:'\"<>?|`"
+        return "".join(rng.choice(alphabet) for _ in range(rng.randint(1, 30)))
+    return rng.choice(ODD_TEXTS) + rng.choice(ODD_TEXTS[:30])
+
+
+# --- the two programs' event vocabularies -------------------------------------
+
+
+def point_in(rng, box, margin=2):
+    x, y, w, h = box
+    return (rng.randint(x + margin, x + max(margin, w - 1 - margin)),
+            rng.randint(y + margin, y + max(margin, h - 1 - margin)))
+
+
+def center_of(box):
+    x, y, w, h = box
+    return x + w // 2, y + h // 2
+
+
+def outside(point, box):
+    x, y, w, h = box
+    return not (x <= point[0] < x + w and y <= point[1] < y + h)
+
+
+class Layout:
+    """Where the program's controls are on the screen, read once from the
+    accessibility bus after start-up. The layout is fixed for a screen size,
+    so the same seed clicks the same places in every run."""
+
+    def __init__(self, program, controls):
+        self.boxes = {}
+        for role, name in controls:
+            node = program.find(role, name)
+            self.boxes[name] = extents_of(node)
+        self.window = extents_of(program.frame)
+        # The client area: the window less its menu bar, from the top-left
+        # control down. Clicks stay inside it, away from the title bar's
+        # close button.
+        self.menus = {}
+        for menu in find_all(program.frame, Atspi.Role.MENU):
+            name = menu.get_name()
+            if name:
+                self.menus[name] = extents_of(menu)
+
+
+# Keys any program gets; Alt with F4, Escape, Tab or Space would reach the
+# window manager (close, lower, switch, its menu) and are never sent.
+COMMON_KEYS = ["Tab", "shift+Tab", "Return", "KP_Enter", "Escape", "BackSpace", "Delete",
+               "Home", "End", "Left", "Right", "shift+Home", "shift+End", "ctrl+a", "ctrl+z",
+               "ctrl+shift+z", "ctrl+c", "ctrl+x", "ctrl+v", "Up", "Down", "Page_Up", "space",
+               "Insert", "minus", "period", "0", "9"]
+
+
+class Vocabulary:
+    """Draws one random action after another. An action is a list of xdotool
+    commands, sent in one call, and a short description for the log. It
+    depends only on the random stream and the layout, never on what the
+    program shows."""
+
+    def __init__(self, rng, layout):
+        self.rng = rng
+        self.layout = layout
+        self.actions = []  # (weight, method)
+
+    def draw(self):
+        total = sum(w for w, _ in self.actions)
+        pick = self.rng.uniform(0, total)
+        for weight, action in self.actions:
+            pick -= weight
+            if pick <= 0:
+                return action()
+        return self.actions[-1][1]()
+
+    # Building blocks.
+
+    def click_at(self, point, button=1, repeat=1, delay=None):
+        cmd = ["mousemove", str(point[0]), str(point[1]), "click"]
+        if repeat > 1:
+            cmd += ["--repeat", str(repeat), "--delay", str(delay if delay is not None else 0)]
+        return cmd + [str(button)]
+
+    def type_text(self, text):
+        # Milliseconds between keys: long texts come fast, as if pasted.
+        delay = self.rng.choice([0, 1, 4, 12] if len(text) <= 40 else [0, 1])
+        return ["type", "--delay", str(delay), "--", text]
+
+    def key(self, name):
+        return ["key", name]
+
+    def click_control(self, name, margin=3):
+        point = point_in(self.rng, self.layout.boxes[name], margin)
+        return self.click_at(point), f"click {name} at {point}"
+
+    def text_into(self, fields):
+        name = self.rng.choice(fields)
+        point = point_in(self.rng, self.layout.boxes[name], 3)
+        cmd = self.click_at(point)
+        how = self.rng.randrange(3)
+        if how == 0:
+            cmd += ["key", "ctrl+a"]
+        elif how == 1:
+            cmd += ["key", "End"]
+        text = random_text(self.rng)
+        cmd += self.type_text(text)
+        if self.rng.random() < 0.3:
+            cmd += ["key", self.rng.choice(["Return", "Tab", "shift+Tab", "Escape"])]
+        return cmd, f"text {text!r} into {name} ({['replace', 'append', 'insert'][how]})"
+
+    def keys(self):
+        names = [self.rng.choice(COMMON_KEYS) for _ in range(self.rng.randint(1, 4))]
+        cmd = []
+        for name in names:
+            cmd += self.key(name)
+        return cmd, "keys " + " ".join(names)
+
+    def typing(self):
+        text = random_text(self.rng)
+        return self.type_text(text), f"type {text!r} wherever the focus is"
+
+    def rest(self):
+        seconds = self.rng.choice([0.05, 0.1, 0.2, 0.4])
+        return ["sleep", str(seconds)], f"rest {seconds} s"
+
+    def hover(self):
+        point = point_in(self.rng, self.layout.window, 8)
+        return ["mousemove", str(point[0]), str(point[1])], f"move to {point}"
+
+    def menu(self):
+        names = sorted(self.layout.menus)
+        if not names:
+            return self.keys()
+        name = self.rng.choice(names)
+        cmd = self.click_at(center_of(self.layout.menus[name]))
+        steps = [self.rng.choice(["Down", "Up", "Return", "Escape", "Right", "Left"])
+                 for _ in range(self.rng.randint(1, 3))]
+        for step in steps:
+            cmd += ["key", step]
+        cmd += ["key", "Escape"]
+        return cmd, f"menu {name}: {' '.join(steps)} Escape"
+
+
+class ExplorerVocabulary(Vocabulary):
+    FIELDS = ["Left edge", "Right edge", "Bottom edge", "Top edge", "Width", "Height"]
+    CONTROLS = [(Atspi.Role.FILLER, "Picture"), (Atspi.Role.PUSH_BUTTON, "Go"),
+                (Atspi.Role.PUSH_BUTTON, "Pause"), (Atspi.Role.PUSH_BUTTON, "Exit")] + \
+        [(Atspi.Role.TEXT, name) for name in FIELDS]
+
+    def __init__(self, rng, layout):
+        super().__init__(rng, layout)
+        self.actions = [
+            (8, self.canvas_click), (9, self.canvas_drag), (2, self.canvas_other_button),
+            (6, lambda: self.click_control("Go")), (1, self.go_burst),
+            (5, lambda: self.click_control("Pause")), (7, self.access_key),
+            (3, self.shortcut), (2, self.menu), (10, lambda: self.text_into(self.FIELDS)),
+            (8, self.keys), (2, self.typing), (2, self.hover), (3, self.rest),
+            (1, self.canvas_double_click), (1, self.wheel),
+        ]
+
+    def canvas_point(self):
+        return point_in(self.rng, self.layout.boxes["Picture"], 0)
+
+    def canvas_click(self):
+        point = self.canvas_point()
+        return self.click_at(point), f"click canvas at {point}"
+
+    def canvas_double_click(self):
+        point = self.canvas_point()
+        return self.click_at(point, repeat=2, delay=30), f"double-click canvas at {point}"
+
+    def canvas_other_button(self):
+        point = self.canvas_point()
+        button = self.rng.choice([2, 3])
+        return self.click_at(point, button), f"button {button} on canvas at {point}"
+
+    def wheel(self):
+        point = self.canvas_point()
+        button = self.rng.choice([4, 5])
+        return self.click_at(point, button, repeat=self.rng.randint(1, 5)), \
+            f"wheel {button} on canvas at {point}"
+
+    def canvas_drag(self):
+        start = self.canvas_point()
+        steps = self.rng.randint(1, 12)
+        cmd = ["mousemove", str(start[0]), str(start[1])]
+        if self.rng.random() < 0.3:
+            cmd += ["keydown", "shift"]
+        cmd += ["mousedown", "1"]
+        end = start
+        for _ in range(steps):
+            # Mostly inside the canvas; now and then past its edges, but
+            # never onto the Exit button.
+            if self.rng.random() < 0.1:
+                end = point_in(self.rng, self.layout.window, 8)
+                if not outside(end, self.layout.boxes["Exit"]):
+                    end = self.canvas_point()
+            else:
+                end = self.canvas_point()
+            cmd += ["mousemove", str(end[0]), str(end[1])]
+        cmd += ["mouseup", "1"]
+        if "keydown" in cmd:
+            cmd += ["keyup", "shift"]
+        return cmd, f"drag from {start} to {end} in {steps} moves"
+
+    def go_burst(self):
+        point = point_in(self.rng, self.layout.boxes["Go"], 3)
+        count = self.rng.randint(2, 40)
+        return self.click_at(point, repeat=count, delay=0), f"{count} clicks on Go at {point}"
+
+    def access_key(self):
+        # Alt+G is "&Go", Alt+S "Re&start", Alt+P "&Pause", Alt+R "&Resume";
+        # Alt+F and Alt+O open the menus. Alt+X ("E&xit") is never sent.
+        name = self.rng.choice(["alt+g", "alt+s", "alt+p", "alt+r", "alt+g", "alt+p",
+                                "alt+f", "alt+o"])
+        cmd = ["key", name]
+        if name in ("alt+f", "alt+o"):
+            cmd += ["key", "Escape"]
+        return cmd, f"access key {name}"
+
+    def shortcut(self):
+        name = self.rng.choice(["ctrl+o", "ctrl+s", "ctrl+r", "ctrl+r"])
+        return ["key", name], f"shortcut {name}"
+
+
+class CalculatorVocabulary(Vocabulary):
+    FIELDS = ["Loan Amount", "Interest Rate", "# of Months", "Monthly Payment"]
+    CONTROLS = [(Atspi.Role.PUSH_BUTTON, "Reset"), (Atspi.Role.PUSH_BUTTON, "Compute"),
+                (Atspi.Role.PUSH_BUTTON, "Exit")] + [(Atspi.Role.TEXT, name) for name in FIELDS]
+
+    def __init__(self, rng, layout):
+        super().__init__(rng, layout)
+        self.actions = [
+            (14, lambda: self.text_into(self.FIELDS)), (4, lambda: self.click_control("Reset")),
+            (7, lambda: self.click_control("Compute")), (1, self.compute_burst),
+            (8, self.keys), (3, self.typing), (2, self.stray_click), (1, self.field_drag),
+            (1, self.context_menu), (2, self.hover), (2, self.rest), (2, self.shortcut),
+        ]
+
+    def compute_burst(self):
+        point = point_in(self.rng, self.layout.boxes["Compute"], 3)
+        count = self.rng.randint(2, 30)
+        return self.click_at(point, repeat=count, delay=0), f"{count} clicks on Compute"
+
+    def stray_click(self):
+        # Anywhere in the window but on Exit: labels, empty space, edges.
+        while True:
+            point = point_in(self.rng, self.layout.window, 8)
+            if outside(point, self.layout.boxes["Exit"]):
+                return self.click_at(point), f"click window at {point}"
+
+    def field_drag(self):
+        name = self.rng.choice(self.FIELDS)
+        box = self.layout.boxes[name]
+        start, end = point_in(self.rng, box, 2), point_in(self.rng, box, 2)
+        return ["mousemove", str(start[0]), str(start[1]), "mousedown", "1",
+                "mousemove", str(end[0]), str(end[1]), "mouseup", "1"], f"select in {name}"
+
+    def context_menu(self):
+        name = self.rng.choice(self.FIELDS)
+        point = point_in(self.rng, self.layout.boxes[name], 3)
+        steps = [self.rng.choice(["Down", "Up", "Return"]) for _ in range(self.rng.randint(0, 3))]
+        cmd = self.click_at(point, 3)
+        for step in steps:
+            cmd += ["key", step]
+        cmd += ["key", "Escape"]
+        return cmd, f"context menu of {name}: {' '.join(steps)}"
+
+    def shortcut(self):
+        # The calculator has no menu: these reach the fields' own bindings.
+        name = self.rng.choice(["ctrl+o", "ctrl+s", "ctrl+r", "alt+r", "alt+c", "ctrl+Return"])
+        return ["key", name], f"keys {name}"
+
+
+# --- the run -------------------------------------------------------------------
+
+
+def memory_of(pid):
+    """VmRSS and VmHWM of a process in MB, or None once it is gone."""
+    try:
+        with open(f"/proc/{pid}/status") as status:
+            fields = dict(line.split(":", 1) for line in status if ":" in line)
+        return (int(fields["VmRSS"].split()[0]) / 1024.0,
+                int(fields["VmHWM"].split()[0]) / 1024.0)
+    except (OSError, KeyError, ValueError):
+        return None
+
+
+def ask(program, limit):
+    """One accessibility query the program answers from its event loop;
+    returns how long the answer took, or raises Failure."""
+    Atspi.set_timeout(int(limit * 1000), int(limit * 1000))
+    t0 = time.monotonic()
+    try:
+        name = program.frame.get_name()
+        find_one(program.frame, Atspi.Role.PUSH_BUTTON, "Exit")
+    except (GLib.Error, LookupError) as error:
+        raise Failure(f"the program did not answer within {limit:g} s: {error}") from None
+    finally:
+        Atspi.set_timeout(5000, 15000)
+    took = time.monotonic() - t0
+    if name != program.title:
+        raise Failure(f"the window's title reads {name!r}, not {program.title!r}")
+    if took > limit:
+        raise Failure(f"the program took {took:.2f} s to answer, more than {limit:g} s")
+    return took
+
+
+def xdotool(args, timeout=30):
+    return subprocess.run(["xdotool", *args], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                          timeout=timeout, text=True, errors="replace")
+
+
+class Monkey:
+    def __init__(self, args):
+        self.args = args
+        self.name = os.path.basename(args.program)
+        if self.name not in TITLES:
+            raise SystemExit(f"monkey: unknown program {self.name!r} (known: {sorted(TITLES)})")
+        os.makedirs(args.artifacts, exist_ok=True)
+        self.rng = random.Random(args.seed)
+        self.sent = 0
+        self.restarts = 0
+        self.dialogs = 0
+        self.peak_rss = 0.0
+        self.peak_hwm = 0.0
+        self.samples = []  # (seconds into the stream, VmRSS MB) of the current program
+        self.program = None
+        self.main_window = None
+        self.vocabulary = None
+        self.log = open(os.path.join(args.artifacts, f"monkey-{self.name}.events"), "w")
+        # The program runs in a private directory with a private home, so a
+        # file dialog that catches a stray Enter saves nowhere else and no
+        # settings of the user's are read or written. Two levels deep: a
+        # dialog steered to the parent directory stays inside it.
+        self.home = tempfile.mkdtemp(prefix="monkey.")
+        self.cwd = os.path.join(self.home, "files", "here")
+        os.makedirs(self.cwd)
+        for variable, sub in (("HOME", ""), ("XDG_CONFIG_HOME", ".config"),
+                              ("XDG_CACHE_HOME", ".cache"), ("XDG_DATA_HOME", ".local/share")):
+            os.environ[variable] = os.path.join(self.home, sub) if sub else self.home
+        os.chdir(self.cwd)
+
+    def close(self):
+        if self.program is not None:
+            self.program.stop()
+        self.log.close()
+        os.chdir("/")
+        shutil.rmtree(self.home, ignore_errors=True)
+
+    def start_program(self):
+        log = os.path.join(self.args.artifacts, f"{self.name}.log")
+        if self.program is not None:
+            self.program.stop()
+            os.replace(log, os.path.join(self.args.artifacts, f"{self.name}.{self.restarts}.log"))
+        self.program = Program(self.args.program, TITLES[self.name], self.args.artifacts)
+        self.program.start(timeout=60)
+        layout = Layout(self.program, self.vocabulary_class().CONTROLS)
+        if self.vocabulary is None:
+            self.vocabulary = self.vocabulary_class()(self.rng, layout)
+        elif layout.boxes != self.vocabulary.layout.boxes:
+            raise Failure("the restarted program's controls are not where they were")
+        result = xdotool(["getactivewindow"])
+        if result.returncode != 0:
+            raise Failure("no active window after start-up")
+        self.main_window = result.stdout.strip()
+        self.samples = []
+
+    def vocabulary_class(self):
+        return ExplorerVocabulary if self.name == "Zelmar" else CalculatorVocabulary
+
+    def check_alive(self):
+        """Fails when the program has ended other than through its Exit
+        button (status 0), and starts it again when it has ended through it."""
+        if self.program.alive():
+            return
+        status = self.program.proc.returncode
+        if status == 0:
+            self.restarts += 1
+            print(f"  event {self.sent}: the program ended through Exit; started again",
+                  flush=True)
+            self.start_program()
+            return
+        how = f"signal {-status} ({signal.Signals(-status).name})" if status < 0 \
+            else f"status {status}"
+        raise Failure(f"the program ended with {how}")
+
+    def sample_memory(self, t):
+        memory = memory_of(self.program.proc.pid)
+        if memory is None:
+            return
+        rss, hwm = memory
+        self.samples.append((t, rss))
+        self.peak_rss = max(self.peak_rss, rss)
+        self.peak_hwm = max(self.peak_hwm, hwm)
+        if hwm > self.args.max_rss_mb:
+            raise Failure(f"peak resident memory {hwm:.0f} MB exceeds {self.args.max_rss_mb:g} MB")
+
+    def active_window(self):
+        result = xdotool(["getactivewindow"])
+        return result.stdout.strip() if result.returncode == 0 else ""
+
+    def dismiss_dialogs(self, active):
+        """While another window than the program's main one is active (a
+        message box, a file dialog), sends it Escape until it goes."""
+        if active == self.main_window:
+            return
+        if os.environ.get("MONKEY_DEBUG"):
+            print(f"  debug: active {active!r}, main {self.main_window!r}", flush=True)
+        deadline = time.monotonic() + DIALOG_LIMIT
+        counted = False
+        while active != self.main_window:
+            self.check_alive()
+            if active:
+                if not counted:
+                    self.dialogs += 1
+                    counted = True
+                xdotool(["key", "Escape"])
+            if time.monotonic() > deadline:
+                raise Failure(f"a window of the program (X id {active or 'none'}) did not close "
+                              f"on Escape within {DIALOG_LIMIT:g} s")
+            time.sleep(0.05)
+            active = self.active_window()
+
+    def wait_for_dialog(self, seconds):
+        """After a shortcut that opens a file dialog: waits for it to appear,
+        so that it is dismissed before the next event reaches it."""
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            active = self.active_window()
+            if active and active != self.main_window:
+                return active
+            self.check_alive()
+            time.sleep(0.03)
+        return self.main_window
+
+    def send(self, index):
+        cmd, description = self.vocabulary.draw()
+        self.log.write(f"{index} {description}\n")
+        self.recent.append(description)
+        del self.recent[:-12]
+        t_send = time.monotonic()
+        # `type` takes every argument after it as text, so a command that
+        # types ends its call; the rest of the action follows in the next.
+        calls, call = [], []
+        tokens = iter(cmd)
+        for token in tokens:
+            call.append(token)
+            if token == "--":
+                call.append(next(tokens))
+                calls.append(call)
+                call = []
+        calls.append(call + ["getactivewindow"])
+        for call in calls:
+            result = xdotool(call, timeout=60)
+        self.sent += 1
+        if result.returncode != 0 and os.environ.get("MONKEY_DEBUG"):
+            print(f"  debug: xdotool {result.returncode}: {result.stderr.strip()}", flush=True)
+        active = result.stdout.strip().splitlines()
+        active = active[-1] if active and result.returncode == 0 else ""
+        if ("ctrl+o" in cmd or "ctrl+s" in cmd) and self.name == "Zelmar":
+            active = self.wait_for_dialog(5.0)
+        self.dismiss_dialogs(active)
+        if os.environ.get("MONKEY_DEBUG"):
+            print(f"  debug: {time.monotonic() - t_send:.3f} s: {description[:60]}", flush=True)
+
+    def run(self):
+        args = self.args
+        self.recent = []
+        print(f"monkey: {self.name}, seed {args.seed}, "
+              + (f"{args.events} events" if args.events is not None else f"{args.seconds:g} s"),
+              flush=True)
+        self.start_program()
+        t0 = time.monotonic()
+        next_check = t0 + CHECK_INTERVAL
+        slowest_ping = 0.0
+        while True:
+            now = time.monotonic()
+            if args.events is not None:
+                if self.sent >= args.events:
+                    break
+            elif now - t0 >= args.seconds:
+                break
+            self.send(self.sent)
+            if time.monotonic() >= next_check:
+                self.check_alive()
+                self.sample_memory(time.monotonic() - t0)
+                slowest_ping = max(slowest_ping, ask(self.program, PING_LIMIT))
+                next_check = time.monotonic() + CHECK_INTERVAL
+        duration = time.monotonic() - t0
+        self.screenshot("end")
+        self.check_alive()
+        self.dismiss_dialogs(self.active_window())
+        answer = ask(self.program, FINAL_ANSWER_LIMIT)
+        self.sample_memory(duration)
+        self.check_growth()
+        print(f"monkey: {self.name}: seed {args.seed}, {self.sent} events in {duration:.1f} s, "
+              f"peak memory VmHWM {self.peak_hwm:.1f} MB (VmRSS peak {self.peak_rss:.1f} MB), "
+              f"{self.dialogs} dialogs dismissed, {self.restarts} restarts after Exit, "
+              f"slowest answer during the stream {slowest_ping * 1000:.0f} ms, "
+              f"after it {answer * 1000:.0f} ms", flush=True)
+
+    def check_growth(self):
+        """Unbounded growth: the resident memory at the end against its
+        highest value over the first quarter of the run (after start-up
+        allocations are done)."""
+        if self.args.max_growth_mb is None or len(self.samples) < 8:
+            return
+        end = self.samples[-1][0]
+        early = max(rss for t, rss in self.samples if t <= end / 4) if any(
+            t <= end / 4 for t, _ in self.samples) else self.samples[0][1]
+        late = self.samples[-1][1]
+        print(f"  resident memory: {early:.1f} MB in the first quarter, {late:.1f} MB at the end",
+              flush=True)
+        if late - early > self.args.max_growth_mb:
+            raise Failure(f"resident memory grew by {late - early:.0f} MB over the run "
+                          f"(limit {self.args.max_growth_mb:g} MB)")
+
+    def screenshot(self, what):
+        """The screen as it is now, into the artifacts, for a person to look
+        at after a run."""
+        path = os.path.join(self.args.artifacts, f"monkey-{self.name}-{what}.png")
+        try:
+            from PIL import ImageGrab
+            ImageGrab.grab(xdisplay=os.environ["DISPLAY"]).save(path)
+        except Exception as error:  # noqa: BLE001 - a missing picture fails nothing
+            print(f"  no screenshot: {error}", flush=True)
+            return None
+        return path
+
+    def report_failure(self, message):
+        print(f"FAIL monkey {self.name}: {message}", flush=True)
+        shot = self.screenshot("failure")
+        if shot:
+            print(f"  screen at the failure: {shot}", flush=True)
+        print(f"  seed {self.args.seed}, after {self.sent} events; replay with: "
+              f"--seed {self.args.seed} --events {self.sent}", flush=True)
+        print("  last events:\n    " + "\n    ".join(self.recent if hasattr(self, "recent")
+                                                       else []), flush=True)
+        if self.program is not None:
+            try:
+                with open(self.program.log_path, "rb") as log:
+                    tail = log.read()[-6000:].decode(errors="replace")
+            except OSError:
+                tail = ""
+            if tail.strip():
+                print(f"--- output of the program ({self.program.log_path}):\n{tail}", flush=True)
+
+
+SANITIZER_MARKS = ("ERROR: AddressSanitizer", "runtime error:", "ERROR: LeakSanitizer",
+                   "SUMMARY: UndefinedBehaviorSanitizer")
+
+
+def main():
+    args = parse_arguments()
+    if args.time_limit is not None:
+        def out_of_time(signum, frame):
+            raise TimeLimit(f"time limit of {args.time_limit:g} s reached")
+        signal.signal(signal.SIGALRM, out_of_time)
+        signal.setitimer(signal.ITIMER_REAL, max(1.0, args.time_limit))
+    monkey = Monkey(args)
+    status = 0
+    try:
+        monkey.run()
+        # A sanitizer that reports and goes on still counts as a failure.
+        with open(monkey.program.log_path, "rb") as log:
+            output = log.read().decode(errors="replace")
+        marks = [mark for mark in SANITIZER_MARKS if mark in output]
+        if marks:
+            raise Failure(f"the program's output reports {', '.join(marks)}")
+    except (Failure, TimeLimit) as failure:
+        monkey.report_failure(str(failure))
+        status = 1
+    finally:
+        signal.setitimer(signal.ITIMER_REAL, 0)
+        monkey.close()
+    print("PASS" if status == 0 else "FAIL", f"monkey {monkey.name}", flush=True)
+    sys.exit(status)
+
+
+if __name__ == "__main__":
+    main()

@@ -5,6 +5,7 @@
 #include "form1.h"
 
 #include "default_button.h"
+#include "result_tools.h"
 
 namespace calculator {
 
@@ -12,6 +13,9 @@ Form1::Form1() : tk::Form(QStringLiteral("Brenn's Tolv Loan Calculator"))
 {
     createControls();
     connectHandlers();
+    // The status line, the menu bar and the schedule, beside the design;
+    // they watch the fields after the handlers above.
+    new ResultTools(this);
 }
 
 void Form1::createControls()

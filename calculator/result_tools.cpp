@@ -153,12 +153,19 @@ QString ResultTools::firstHint(int first) const
 
 int ResultTools::missingField() const
 {
+    // Exactly one field not given: Reset's writes, made with the count at 3
+    // and no field given, do not count.
     if (form_->FilledCount != 3)
         return -1;
-    for (int i = 0; i < 4; ++i)
-        if (form_->*fields_[std::size_t(i)].given == False)
-            return i;
-    return -1;
+    int missing = -1;
+    for (int i = 0; i < 4; ++i) {
+        if (form_->*fields_[std::size_t(i)].given == False) {
+            if (missing >= 0)
+                return -1;
+            missing = i;
+        }
+    }
+    return missing;
 }
 
 bool ResultTools::computedIsOnScreen() const

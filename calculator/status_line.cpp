@@ -12,10 +12,11 @@ namespace calculator {
 
 QLocale moneyLocale()
 {
-    const QLocale system = QLocale::system();
-    if (system.language() == QLocale::C)
+    // The default locale is the system's unless the program sets another.
+    const QLocale locale;
+    if (locale.language() == QLocale::C)
         return QLocale(QLocale::English, QLocale::UnitedStates);
-    return system;
+    return locale;
 }
 
 namespace {

@@ -13,9 +13,10 @@ class QLabel;
 
 namespace calculator {
 
-// The locale money and amounts are shown in: the system's, unless that is
-// the bare C locale, which knows no currency sign or grouping; then the
-// program's own conventions (the "$" of its start texts, US grouping).
+// The locale money and amounts are shown in: the default locale (the
+// system's), unless that is the bare C locale, which knows no currency sign
+// or grouping; then the program's own conventions (the "$" of its start
+// texts, US grouping).
 QLocale moneyLocale();
 
 // An amount in the locale's currency form, always to the cent: $1,580.17.

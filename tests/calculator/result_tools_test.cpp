@@ -1,0 +1,431 @@
+// The calculator's result tools through the real window: the status line
+// (totals after Compute, reading hints while typing), Edit > Copy Result,
+// and the amortization schedule window with its export and copy.
+#include <QAbstractItemModel>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLocale>
+#include <QMenuBar>
+#include <QTableView>
+#include <QTemporaryDir>
+
+#include <sys/resource.h>
+
+#include <cmath>
+#include <csignal>
+#include <optional>
+
+#include "calculator/reading_hint.h"
+#include "calculator/result_tools.h"
+#include "calculator/schedule_window.h"
+#include "calculator/status_line.h"
+#include "calculator_fixture.h"
+#include "toolkit/common_dialog.h"
+#include "toolkit/numbers.h"
+
+namespace {
+
+using calculator::ResultTools;
+using calculator::ScheduleWindow;
+
+class ResultToolsTest : public CalculatorTest {
+protected:
+    void SetUp() override
+    {
+        // Money texts follow the default locale; the expectations are US.
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        CalculatorTest::SetUp();
+        tools = form->findChild<ResultTools*>();
+        ASSERT_NE(tools, nullptr);
+    }
+
+    void TearDown() override
+    {
+        CalculatorTest::TearDown();
+        QLocale::setDefault(QLocale::c());
+    }
+
+    QString status() const { return tools->statusLine()->message(); }
+
+    // Types over a field's whole text as one paste would.
+    void retype(tk::TextBox* box, const QString& text)
+    {
+        type(box, text.isEmpty() ? QStringLiteral("x") : text);
+        if (text.isEmpty())
+            QTest::keyClick(box, Qt::Key_Backspace);
+    }
+
+    ScheduleWindow* openSchedule()
+    {
+        EXPECT_TRUE(tools->ScheduleMenu->isEnabled())
+            << tools->ScheduleMenu->toolTip().toStdString();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_T, Qt::ControlModifier);
+        ScheduleWindow* window = tools->scheduleWindow();
+        EXPECT_NE(window, nullptr);
+        if (window) {
+            EXPECT_TRUE(window->isVisible());
+            QApplication::setActiveWindow(window);
+            EXPECT_TRUE(QTest::qWaitForWindowActive(window));
+        }
+        return window;
+    }
+
+    // Makes the calculator the active window again, as a click on it does.
+    void backToCalculator()
+    {
+        QApplication::setActiveWindow(form.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    }
+
+    ResultTools* tools = nullptr;
+};
+
+// Answers the export's file dialog with one path.
+class ExportTo {
+public:
+    explicit ExportTo(QString path)
+    {
+        previous_ = tk::CommonDialog::setAnswerer(
+            [path](const tk::CommonDialog::Request&) { return std::optional<QString>(path); });
+    }
+    ~ExportTo() { tk::CommonDialog::setAnswerer(previous_); }
+
+private:
+    tk::CommonDialog::Answerer previous_;
+};
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+TEST_F(ResultToolsTest, MenuBarAboveAndStatusLineBelowLeaveTheClientAreaAsDesigned)
+{
+    const QWidget* area = form->client();
+    EXPECT_LE(form->menuBar()->geometry().bottom(), area->geometry().top());
+    EXPECT_GE(tools->statusLine()->geometry().top(), area->geometry().bottom());
+    EXPECT_EQ(area->minimumSize(), area->size());
+    // The window is the client area plus the two bars, no wider.
+    EXPECT_EQ(form->width(), area->width());
+    EXPECT_EQ(form->height(),
+              form->menuBar()->height() + area->height() + tools->statusLine()->height());
+    EXPECT_TRUE(status().isEmpty());
+}
+
+TEST_F(ResultToolsTest, ComputeShowsPaymentMonthsAndTotalsInTheLocalesMoney)
+{
+    EXPECT_EQ(solve("250000", "6.5", "360", ""), "1580.1700587324");
+    // The described result text is untouched; the money form is beside it.
+    EXPECT_EQ(status(), QStringLiteral("Payment $1,580.17 · 360 months · total paid $568,861.22 "
+                                       "· interest $318,861.22"));
+
+    // A months result that leaves something unpaid says so.
+    reset();
+    EXPECT_TRUE(status().isEmpty());
+    EXPECT_EQ(solve("100000", "7", "", "665.30"), "360");
+    EXPECT_TRUE(status().startsWith(QStringLiteral("Payment $665.30 · 360 months · total paid "
+                                                   "$239,508.00 · interest $139,511.0")))
+        << status().toStdString();
+    EXPECT_TRUE(status().endsWith(QStringLiteral(" left unpaid"))) << status().toStdString();
+
+    // Another locale's grouping, decimal comma and currency sign.
+    reset();
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    solve("250000", "6.5", "360", "");
+    EXPECT_TRUE(status().startsWith(QString::fromUtf8("Payment 1.580,17\u00a0€ · 360 months")))
+        << status().toStdString();
+}
+
+TEST_F(ResultToolsTest, StatusLineSaysHowATextThatIsNotEntirelyANumberWasRead)
+{
+    type(form->Text1, "$250,000");
+    EXPECT_EQ(status(), "Loan Amount read as 0: no number before \"$\"");
+    type(form->Text1, "250,000");
+    EXPECT_EQ(status(), "Loan Amount read as 250: a comma ends the number");
+    EXPECT_EQ(form->Loan, 2500000); // the described parse is unchanged
+
+    // The misread loan stays in view while another field is typed into.
+    type(form->Text2, " 7.5");
+    EXPECT_EQ(status(), "Loan Amount read as 250: a comma ends the number");
+    type(form->Text1, "250000");
+    EXPECT_TRUE(status().isEmpty()) << status().toStdString();
+
+    type(form->Text3, "1,5");
+    EXPECT_EQ(status(), "# of Months read as 1: a comma ends the number");
+    type(form->Text3, "360");
+    EXPECT_TRUE(status().isEmpty()) << status().toStdString();
+
+    // " 7.5" (the blank is skipped) and "250000" are numbers through and through.
+    EXPECT_EQ(form->Text2->text(), " 7.5");
+    EXPECT_EQ(form->APR, 7.5);
+}
+
+TEST_F(ResultToolsTest, ReadingHintNamesWhatEndedTheNumber)
+{
+    const struct {
+        const char* text;
+        const char* hint; // empty: no hint
+    } cases[] = {
+        {"7.5%", "Interest Rate read as 7.5: \"%\" ends the number"},
+        {"1.2.3", "Interest Rate read as 1.2: a second point ends the number"},
+        {"12 34", "Interest Rate read as 12: a space ends the number"},
+        {"1e", "Interest Rate read as 1: \"e\" ends the number"},
+        {"-", "Interest Rate read as 0: there are no digits"},
+        {"1e5", ""},
+        {"-.5E-1 ", ""},
+    };
+    for (const auto& c : cases) {
+        type(form->Text2, QString::fromUtf8(c.text));
+        EXPECT_EQ(status(), QString::fromUtf8(c.hint)) << c.text;
+    }
+    type(form->Text2, "5");
+    QTest::keyClick(form->Text2, Qt::Key_Backspace);
+    EXPECT_EQ(status(), "Interest Rate read as 0: the field is empty");
+}
+
+TEST(ReadingHint, ScanStopsWhereTheToolkitsParseStops)
+{
+    // What the parse reads of a text is exactly the part the scan marks.
+    const char* texts[] = {"",     "  ",    "250,000", "$250,000", "1,5",     " 7.5",
+                           "7.5%", "1.2.3", "+",       "-",        ".",       "-.5e-3,",
+                           "1e",   "1e+",   "1e+5x",   "1E5",      "  12 34", "0x10",
+                           "١٢",   "12\t",  "+-1",     "..5",      "5..",     "1e5e5"};
+    for (const char* t : texts) {
+        const QString text = QString::fromUtf8(t);
+        const calculator::LeadingNumber n = calculator::scanLeadingNumber(text);
+        EXPECT_EQ(tk::Val(text.left(n.end)), tk::Val(text)) << t;
+        if (!n.hasDigits) {
+            EXPECT_EQ(tk::Val(text), 0.0) << t;
+        }
+        const bool whole = calculator::readingHint("F", text, "0").isEmpty();
+        EXPECT_EQ(whole, n.hasDigits && text.mid(n.end).trimmed().isEmpty()) << t;
+    }
+    // Where an exponent or a second point is, or is not, part of the number.
+    const std::pair<const char*, qsizetype> ends[] = {{"1e+5x", 4},   {"1e+", 1}, {"-.5e-3,", 6},
+                                                      {"  12 34", 4}, {"..5", 1}, {"1e5e5", 3}};
+    for (const auto& [t, end] : ends)
+        EXPECT_EQ(calculator::scanLeadingNumber(QString::fromUtf8(t)).end, end) << t;
+}
+
+TEST_F(ResultToolsTest, CopyResultCopiesTheComputedFieldsText)
+{
+    EXPECT_FALSE(tools->CopyResultMenu->isEnabled());
+    EXPECT_FALSE(tools->CopyResultMenu->toolTip().isEmpty());
+    type(form->Text1, "1000");
+    type(form->Text2, "12");
+    type(form->Text4, "100");
+    EXPECT_FALSE(tools->CopyResultMenu->isEnabled()); // "Press Compute" is no result
+    compute();
+    ASSERT_EQ(form->Text3->text(), "11");
+    ASSERT_TRUE(tools->CopyResultMenu->isEnabled());
+
+    QGuiApplication::clipboard()->setText("before");
+    form->Text1->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(form->Text1, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "11");
+    // The key went to the menu item, not into the field.
+    EXPECT_EQ(form->Text1->text(), "1000");
+
+    reset();
+    EXPECT_FALSE(tools->CopyResultMenu->isEnabled());
+    QGuiApplication::clipboard()->setText("before");
+    QTest::keyClick(form->Text1, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "before");
+}
+
+TEST_F(ResultToolsTest, ScheduleIsAvailableOnlyForTheLoanOfTheLastCompute)
+{
+    const QAction* item = tools->ScheduleMenu;
+    EXPECT_FALSE(item->isEnabled());
+    EXPECT_TRUE(item->toolTip().contains("three")) << item->toolTip().toStdString();
+    type(form->Text1, "100000");
+    type(form->Text2, "7");
+    type(form->Text3, "360");
+    EXPECT_FALSE(item->isEnabled());
+    EXPECT_TRUE(item->toolTip().contains("Press Compute")) << item->toolTip().toStdString();
+    // Ctrl+T does nothing while the item is off.
+    QTest::keyClick(form->Text3, Qt::Key_T, Qt::ControlModifier);
+    EXPECT_EQ(tools->scheduleWindow(), nullptr);
+
+    compute();
+    EXPECT_TRUE(item->isEnabled()) << item->toolTip().toStdString();
+    ScheduleWindow* window = openSchedule();
+    ASSERT_NE(window, nullptr);
+    // The payment as computed, not rounded to the cent.
+    EXPECT_EQ(window->schedule().terms.payment, form->Payment);
+    EXPECT_EQ(window->schedule().terms.loan, 100000.0);
+    EXPECT_FALSE(window->heading()->text().contains("changed"));
+
+    // An edit makes the loan on screen another one until the next Compute.
+    backToCalculator();
+    type(form->Text2, "8");
+    EXPECT_FALSE(item->isEnabled());
+    EXPECT_TRUE(item->toolTip().contains("changed")) << item->toolTip().toStdString();
+    EXPECT_TRUE(window->heading()->text().contains("changed"));
+    compute();
+    EXPECT_TRUE(item->isEnabled());
+    EXPECT_EQ(window->schedule().terms.apr, 8.0); // the open window follows
+    EXPECT_EQ(window->schedule().terms.payment, form->Payment);
+    EXPECT_FALSE(window->heading()->text().contains("changed"));
+
+    // A computed loan of 0 has no schedule, and says why.
+    reset();
+    EXPECT_FALSE(item->isEnabled());
+    solve("0", "7", "360", "");
+    EXPECT_FALSE(item->isEnabled());
+    EXPECT_TRUE(item->toolTip().contains("loan amount")) << item->toolTip().toStdString();
+    EXPECT_TRUE(testing_support::takeReports().empty());
+}
+
+TEST_F(ResultToolsTest, ScheduleWindowShowsTheWorkedLoanWithTotals)
+{
+    ASSERT_EQ(solve("100000", "7", "360", ""), "665.302495179187");
+    ScheduleWindow* window = openSchedule();
+    ASSERT_NE(window, nullptr);
+    const QAbstractItemModel* model = window->table()->model();
+    ASSERT_EQ(model->rowCount(), 361); // 360 months and the totals
+    ASSERT_EQ(model->columnCount(), 5);
+    const QStringList headers = {"Month", "Payment", "Interest", "Principal", "Balance"};
+    for (int c = 0; c < 5; ++c)
+        EXPECT_EQ(model->headerData(c, Qt::Horizontal).toString(), headers[c]);
+    const auto cell = [&](int row, int column) {
+        return model->data(model->index(row, column)).toString();
+    };
+    EXPECT_EQ(cell(0, 0), "1");
+    EXPECT_EQ(cell(0, 1), "665.30");
+    EXPECT_EQ(cell(0, 2), "583.33"); // 100000 x 7% / 12
+    EXPECT_EQ(cell(359, 0), "360");
+    EXPECT_EQ(cell(359, 4), "0.00");
+    EXPECT_EQ(cell(360, 0), "Total");
+    EXPECT_EQ(cell(360, 3), "100,000.00");
+    EXPECT_EQ(cell(360, 1), calculator::amountText(form->Payment * 360));
+    EXPECT_TRUE(window->note()->isHidden());
+    EXPECT_FALSE(model->data(model->index(359, 4), Qt::ToolTipRole).isValid());
+}
+
+TEST_F(ResultToolsTest, LastPaymentThatDoesNotSettleIsFlaggedInTheTable)
+{
+    ASSERT_EQ(solve("100000", "7", "", "665.30"), "360");
+    ScheduleWindow* window = openSchedule();
+    ASSERT_NE(window, nullptr);
+    const QAbstractItemModel* model = window->table()->model();
+    const QModelIndex last = model->index(359, 4);
+    const double left = window->schedule().finalBalance();
+    ASSERT_GT(left, 0.01);
+    // Shown as computed, not adjusted to 0.
+    EXPECT_EQ(model->data(last).toString(), calculator::amountText(left));
+    EXPECT_TRUE(model->data(last, Qt::BackgroundRole).isValid());
+    EXPECT_TRUE(model->data(last, Qt::ToolTipRole).toString().contains("unpaid"));
+    EXPECT_FALSE(model->data(model->index(358, 4), Qt::BackgroundRole).isValid());
+    EXPECT_FALSE(window->note()->isHidden());
+    EXPECT_TRUE(window->note()->text().contains(calculator::moneyText(665.30 + left)))
+        << window->note()->text().toStdString();
+}
+
+TEST_F(ResultToolsTest, CopyPutsTheWholeTableOnTheClipboardAsTabSeparatedText)
+{
+    solve("1000", "12", "12", "");
+    ScheduleWindow* window = openSchedule();
+    ASSERT_NE(window, nullptr);
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(window->table(), Qt::Key_C, Qt::ControlModifier);
+    const QStringList lines = QGuiApplication::clipboard()->text().split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 14); // header, 12 months, totals
+    EXPECT_EQ(lines[0], "Month\tPayment\tInterest\tPrincipal\tBalance");
+    const auto& rows = window->schedule().rows;
+    for (int m = 1; m <= 12; ++m) {
+        const QStringList cells = lines[m].split(u'\t');
+        ASSERT_EQ(cells.size(), 5) << lines[m].toStdString();
+        EXPECT_EQ(cells[0].toInt(), m);
+        const auto& row = rows[std::size_t(m - 1)];
+        const double values[] = {row.payment, row.interest, row.principal, row.balance};
+        for (int c = 0; c < 4; ++c)
+            EXPECT_NEAR(cells[c + 1].toDouble(), values[c], 0.005) << lines[m].toStdString();
+    }
+    const QStringList totals = lines[13].split(u'\t');
+    ASSERT_EQ(totals.size(), 5);
+    EXPECT_EQ(totals[0], "Total");
+    EXPECT_NEAR(totals[3].toDouble(), 1000.0, 0.005);
+}
+
+TEST_F(ResultToolsTest, CsvExportReadsBackToTheScheduleShown)
+{
+    solve("250000", "6.5", "360", "");
+    ScheduleWindow* window = openSchedule();
+    ASSERT_NE(window, nullptr);
+    QTemporaryDir dir;
+    const QString target = dir.filePath("loan.csv");
+    {
+        ExportTo answer(target);
+        window->ExportMenu->trigger();
+    }
+    EXPECT_TRUE(testing_support::takeReports().empty());
+    const QStringList lines = QString::fromUtf8(readAll(target)).split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 361);
+    EXPECT_EQ(lines[0], "Month,Payment,Interest,Principal,Balance");
+    const auto& rows = window->schedule().rows;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const QStringList cells = lines[qsizetype(i) + 1].split(u',');
+        ASSERT_EQ(cells.size(), 5);
+        EXPECT_EQ(cells[0].toInt(), rows[i].month);
+        EXPECT_EQ(cells[1].toDouble(), rows[i].payment);
+        EXPECT_EQ(cells[2].toDouble(), rows[i].interest);
+        EXPECT_EQ(cells[3].toDouble(), rows[i].principal);
+        EXPECT_EQ(cells[4].toDouble(), rows[i].balance);
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"loan.csv"});
+}
+
+TEST_F(ResultToolsTest, FailedCsvExportLeavesTheExistingFileIntact)
+{
+    solve("250000", "6.5", "360", "");
+    ScheduleWindow* window = openSchedule();
+    ASSERT_NE(window, nullptr);
+    QTemporaryDir dir;
+    const QString target = dir.filePath("keep.csv");
+    const QByteArray precious("precious bytes");
+    {
+        QFile f(target);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(precious);
+    }
+    ExportTo answer(target);
+
+    // A file size limit far below the 360 months' 20 KB: the write is cut short.
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 1000;
+    setrlimit(RLIMIT_FSIZE, &small);
+    window->ExportMenu->trigger();
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    auto reports = testing_support::takeReports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].number, tk::ErrPathFileAccess);
+    EXPECT_EQ(readAll(target), precious);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"keep.csv"})
+        << "the temporary file was left behind";
+
+    // A folder is refused before anything is written.
+    {
+        ExportTo toFolder(dir.path());
+        window->ExportMenu->trigger();
+    }
+    reports = testing_support::takeReports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].number, tk::ErrPathFileAccess);
+
+    // Without the limit the same export replaces the file.
+    window->ExportMenu->trigger();
+    EXPECT_TRUE(testing_support::takeReports().empty());
+    EXPECT_TRUE(readAll(target).startsWith("Month,Payment,Interest,Principal,Balance\n1,"));
+}
+
+} // namespace

@@ -36,6 +36,7 @@ protected:
     void SetUp() override
     {
         // Money texts follow the default locale; the expectations are US.
+        previousLocale = QLocale();
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         CalculatorTest::SetUp();
         tools = form->findChild<ResultTools*>();
@@ -45,18 +46,10 @@ protected:
     void TearDown() override
     {
         CalculatorTest::TearDown();
-        QLocale::setDefault(QLocale::c());
+        QLocale::setDefault(previousLocale);
     }
 
     QString status() const { return tools->statusLine()->message(); }
-
-    // Types over a field's whole text as one paste would.
-    void retype(tk::TextBox* box, const QString& text)
-    {
-        type(box, text.isEmpty() ? QStringLiteral("x") : text);
-        if (text.isEmpty())
-            QTest::keyClick(box, Qt::Key_Backspace);
-    }
 
     ScheduleWindow* openSchedule()
     {
@@ -81,6 +74,7 @@ protected:
     }
 
     ResultTools* tools = nullptr;
+    QLocale previousLocale;
 };
 
 // Answers the export's file dialog with one path.

@@ -82,7 +82,8 @@ StatusLine::StatusLine(QWidget* parent) : QStatusBar(parent), label_(new QLabel(
     // Never widen the window for a long message: it wraps instead.
     label_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     label_->setFixedHeight(2 * label_->fontMetrics().lineSpacing() + 4);
-    label_->setAccessibleName(QStringLiteral("Status"));
+    // No accessible name of its own: a screen reader reads the message as
+    // the label's name.
     addWidget(label_, 1);
 }
 

@@ -1,10 +1,13 @@
 """End-to-end cases of the shipped loan calculator, interest: the start
 texts, each of the four terms computed from three typed fields, Reset, a loan
-without a solution, and Exit. The cases run in order on one run of the
-program; each computation starts from a Reset."""
+without a solution, the status line and the amortization schedule, and Exit.
+The cases run in order on one run of the program; each computation starts
+from a Reset."""
+
+import os
 
 from atspi_driver import (Atspi, Program, Run, TimeLimit, check, check_equal, find_all,
-                          has_state, press, selection_of, text_of, wait_for)
+                          children, has_state, press, selection_of, text_of, wait_for, xdotool)
 
 TITLE = "Brenn's Tolv Loan Calculator"
 FIELDS = ["Loan Amount", "Interest Rate", "# of Months", "Monthly Payment"]
@@ -23,6 +26,10 @@ COMPUTATIONS = [
     ("rate", {"Loan Amount": "1000", "# of Months": "12", "Monthly Payment": "100"},
      "Interest Rate", "35.0590572924738"),
 ]
+
+# Money in the status line follows the locale; the C locale gives the
+# program's own "$" and US grouping, whatever the machine's locale is.
+os.environ["LC_ALL"] = "C.UTF-8"
 
 run = Run(__doc__)
 program = Program(run.args.program, TITLE, run.args.artifacts)
@@ -146,6 +153,64 @@ def no_solution():
     wait_for("'# of Months' to read '11'", lambda: text_of(ui["# of Months"]) == "11", 10)
 
 
+def find_table(root):
+    """The one table under `root`, found without walking its thousands of cells."""
+    stack, tables = [root], []
+    while stack:
+        node = stack.pop()
+        if node.get_role() == Atspi.Role.TABLE:
+            tables.append(node)
+        else:
+            stack.extend(children(node))
+    check_equal(len(tables), 1, "tables in the schedule window")
+    return tables[0]
+
+
+def status_line_text():
+    # The message is the label's accessible name. The line wraps only
+    # between its parts, whose words it joins with no-break spaces.
+    return (ui["Status"].get_name() or "").replace("\u00a0", " ")
+
+
+def status_line_and_schedule():
+    reset()
+    bars = wait_for("the status line", lambda: find_all(program.frame, Atspi.Role.STATUS_BAR), 5)
+    check_equal(len(bars), 1, "status bars in the window")
+    labels = find_all(bars[0], Atspi.Role.LABEL)
+    check_equal(len(labels), 1, "labels in the status line")
+    ui["Status"] = labels[0]
+    program.type_into(ui["Loan Amount"], "250,000")
+    hint = "Loan Amount read as 250: a comma ends the number"
+    wait_for(f"the status line to read {hint!r}", lambda: status_line_text() == hint, 5)
+    program.type_into(ui["Loan Amount"], "250000")
+    wait_for("the status line to clear", lambda: status_line_text() == "", 5)
+    program.type_into(ui["Interest Rate"], "6.5")
+    program.type_into(ui["# of Months"], "360")
+    wait_for("'Monthly Payment' disabled", lambda: not enabled(ui["Monthly Payment"]), 5)
+    press(ui["Compute"])
+    summary = ("Payment $1,580.17 · 360 months · total paid $568,861.22 · "
+               "interest $318,861.22")
+    wait_for(f"the status line to read {summary!r}", lambda: status_line_text() == summary, 10)
+
+    # View > Amortization Schedule by its shortcut: a window of 360 months and a totals row.
+    xdotool("key", "--clearmodifiers", "ctrl+t")
+
+    def schedule_window():
+        # Top-level windows only: the table's cells are many.
+        frames = [f for f in children(program.app) if f.get_role() == Atspi.Role.FRAME and
+                  f.get_name() == "Amortization Schedule" and
+                  has_state(f, Atspi.StateType.SHOWING)]
+        return frames[0] if frames else None
+
+    window = wait_for("the schedule window", schedule_window, 10)
+    table = find_table(window)
+    check_equal(table.queryTable().nRows, 361, "rows in the schedule table")
+    wait_for("the schedule window to be active",
+             lambda: has_state(window, Atspi.StateType.ACTIVE), 5)
+    xdotool("key", "--clearmodifiers", "ctrl+w")
+    wait_for("the schedule window to close", lambda: schedule_window() is None, 5)
+
+
 def exit_ends_program():
     press(ui["Exit"], settle=False)
     check_equal(program.wait_exit(10), 0, "exit status after Exit")
@@ -161,6 +226,8 @@ try:
                  computation(given, missing, expected), needs=[STARTED])
     run.case("Reset restores the start texts and counts nothing as given", reset_restores,
              needs=[STARTED, f"computes the rate: Interest Rate = {COMPUTATIONS[-1][3]}"])
+    run.case("status line: reading hint, totals after Compute; the schedule window",
+             status_line_and_schedule, needs=[STARTED])
     run.case("no solution: message box, field left as it was", no_solution, needs=[STARTED])
     run.case("Exit ends the program with status 0", exit_ends_program, needs=[STARTED])
 except TimeLimit:

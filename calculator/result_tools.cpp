@@ -96,7 +96,7 @@ void ResultTools::fieldChanged(int index)
         status_->setMessage(firstHint(index));
     }
     if (window_)
-        window_->setCurrent(computedIsOnScreen());
+        window_->setCurrent(!windowBehind_ && computedIsOnScreen());
     updateCommands();
 }
 
@@ -113,7 +113,8 @@ void ResultTools::resultWritten(int index)
     const LoanSchedule schedule = amortize(computed.terms, &problem);
     status_->setMessage(problem == ScheduleProblem::None ? loanSummary(schedule)
                                                          : problemText(problem));
-    if (window_ && problem == ScheduleProblem::None)
+    windowBehind_ = problem != ScheduleProblem::None;
+    if (window_ && !windowBehind_)
         window_->setSchedule(schedule);
 }
 
@@ -231,6 +232,7 @@ void ResultTools::ScheduleMenu_Click()
     if (!window_)
         window_ = new ScheduleWindow(form_);
     window_->setSchedule(schedule);
+    windowBehind_ = false;
     window_->show();
     window_->raise();
     window_->activateWindow();

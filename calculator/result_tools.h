@@ -73,6 +73,9 @@ private:
     StatusLine* status_;
     std::optional<Computed> computed_;
     QPointer<ScheduleWindow> window_;
+    // The last Compute gave terms without a schedule, so the open window
+    // still shows an earlier loan.
+    bool windowBehind_ = false;
 };
 
 } // namespace calculator

@@ -256,6 +256,9 @@ TEST_F(ResultToolsTest, ScheduleIsAvailableOnlyForTheLoanOfTheLastCompute)
     solve("0", "7", "360", "");
     EXPECT_FALSE(item->isEnabled());
     EXPECT_TRUE(item->toolTip().contains("loan amount")) << item->toolTip().toStdString();
+    // The open window keeps the last loan that had a schedule, marked as such.
+    EXPECT_EQ(window->schedule().terms.apr, 8.0);
+    EXPECT_TRUE(window->heading()->text().contains("changed"));
     EXPECT_TRUE(testing_support::takeReports().empty());
 }
 

@@ -111,8 +111,12 @@ void ResultTools::resultWritten(int index)
 
     ScheduleProblem problem = ScheduleProblem::None;
     const LoanSchedule schedule = amortize(computed.terms, &problem);
-    status_->setMessage(problem == ScheduleProblem::None ? loanSummary(schedule)
-                                                         : problemText(problem));
+    if (problem == ScheduleProblem::None)
+        status_->setMessage(loanSummary(schedule));
+    else if (problem == ScheduleProblem::TooManyMonths)
+        status_->setMessage(longLoanSummary(computed.terms));
+    else
+        status_->setMessage(problemText(problem));
     windowBehind_ = problem != ScheduleProblem::None;
     if (window_ && !windowBehind_)
         window_->setSchedule(schedule);

@@ -57,6 +57,15 @@ QString loanSummary(const LoanSchedule& schedule)
     return text;
 }
 
+QString longLoanSummary(const LoanTerms& terms)
+{
+    const double paid = terms.payment * double(terms.months);
+    return QStringLiteral("Payment %1 · %2 months · total paid %3 · interest %4 (no schedule "
+                          "beyond %5 months)")
+        .arg(moneyText(terms.payment), moneyLocale().toString(terms.months), moneyText(paid),
+             moneyText(paid - terms.loan), moneyLocale().toString(MaxScheduleMonths));
+}
+
 QString finalPaymentNote(const LoanSchedule& schedule)
 {
     if (!schedule.finalPaymentDiffers())

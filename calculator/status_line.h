@@ -30,6 +30,10 @@ QString amountText(double amount);
 // more than a cent.
 QString loanSummary(const LoanSchedule& schedule);
 
+// The same for a loan too long to tabulate: the totals from the payment
+// and the count alone, interest being what is paid beyond the loan.
+QString longLoanSummary(const LoanTerms& terms);
+
 // The sentence that explains a last payment that does not settle the loan,
 // empty when it does (to the cent).
 QString finalPaymentNote(const LoanSchedule& schedule);

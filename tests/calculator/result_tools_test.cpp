@@ -126,6 +126,12 @@ TEST_F(ResultToolsTest, ComputeShowsPaymentMonthsAndTotalsInTheLocalesMoney)
         << status().toStdString();
     EXPECT_TRUE(status().endsWith(QStringLiteral(" left unpaid"))) << status().toStdString();
 
+    // Too many months for a table still get their totals.
+    reset();
+    EXPECT_EQ(solve("1000", "0", "", "0.01"), "100000");
+    EXPECT_EQ(status(), QStringLiteral("Payment $0.01 · 100,000 months · total paid $1,000.00 · "
+                                       "interest $0.00 (no schedule beyond 12,000 months)"));
+
     // Another locale's grouping, decimal comma and currency sign.
     reset();
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));

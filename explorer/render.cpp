@@ -10,6 +10,7 @@
 #include <cstring>
 #include <exception>
 
+#include "engine/pixels.h"
 #include "toolkit/events.h"
 #include "toolkit/runtime_error.h"
 #include "toolkit/scope_exit.h"
@@ -140,17 +141,18 @@ void Form1::DoIt()
     Picture1->Cls();
     const tk::ScopeExit release{[&] { Engine.release(); }};
     ComputeCoordinates();
-    std::vector<std::int32_t> colours;
+    // The palette as canvas pixels, converted once; each row then goes from
+    // its levels into the canvas's scan line in one step, and reaches the
+    // screen with the row's Refresh.
+    std::array<std::uint32_t, 256> pixelOfLevel;
+    for (std::size_t level = 0; level < pixelOfLevel.size(); ++level)
+        pixelOfLevel[level] = tk::PictureBox::toRgb(Palette[level]);
     const std::int32_t lastRow = LastRow;
     for (std::int32_t row = 0; row <= lastRow; ++row) {
         EvaluateRow(row);
-        // The row's colours go into the canvas's scan line at once.
-        const std::int32_t lastCol = LastCol;
-        colours.resize(std::size_t(lastCol) + 1);
-        const std::uint8_t* levels = &LevelGrid(0, row);
-        for (std::int32_t col = 0; col <= lastCol; ++col)
-            colours[std::size_t(col)] = Palette[levels[col]];
-        Picture1->PSetRow(row, colours.data(), lastCol + 1);
+        int n = LastCol + 1;
+        if (QRgb* line = Picture1->RowForRefresh(row, n))
+            engine::levelsToPixels(&LevelGrid(0, row), pixelOfLevel.data(), line, std::size_t(n));
         tk::DoEvents();
         Picture1->Refresh();
     }

@@ -167,6 +167,15 @@ void PictureBox::PSetRow(int y, const std::int32_t* colours, int n)
     markDirty(QRect(0, y, n, 1));
 }
 
+QRgb* PictureBox::RowForRefresh(int y, int& n)
+{
+    n = std::min(n, image_.width());
+    if (unsigned(y) >= unsigned(image_.height()) || n <= 0)
+        return nullptr;
+    dirty_ |= QRect(0, y, n, 1);
+    return reinterpret_cast<QRgb*>(image_.scanLine(y));
+}
+
 std::int32_t PictureBox::Point(int x, int y) const
 {
     if (unsigned(x) >= unsigned(image_.width()) || unsigned(y) >= unsigned(image_.height()))

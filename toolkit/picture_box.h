@@ -52,6 +52,12 @@ public:
     // PSet(x, y, colours[x]) for x = 0 to n - 1, written straight into the
     // row's scan line and marked dirty as one strip.
     void PSetRow(int y, const std::int32_t* colours, int n);
+    // The scan line of row y for a caller that writes a whole row of pixels
+    // (QRgb values, see toRgb) at once; n is cut to the canvas's width. The
+    // row reaches the screen at the next Refresh, with no flush queued for
+    // it (or with whatever else is drawn before then). Null when y is off
+    // the canvas or n is not positive.
+    QRgb* RowForRefresh(int y, int& n);
     // A line in the foreground colour with the current pen and style, from
     // (x1, y1) up to but not including (x2, y2). Drawing the same line twice
     // with the XOR pen restores every pixel.
@@ -88,10 +94,11 @@ protected:
 
 private:
     void resizeImage(int width, int height);
+    // Drawing other than RowForRefresh's rows is flushed by itself, even
+    // when such a row is still waiting for its Refresh.
     void markDirty(const QRect& r)
     {
-        if (dirty_.isEmpty())
-            scheduleFlush();
+        scheduleFlush();
         dirty_ |= r;
     }
     void scheduleFlush();

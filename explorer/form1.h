@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/level_engine.h"
+#include "pass_nesting.h"
 #include "toolkit/common_dialog.h"
 #include "toolkit/controls.h"
 #include "toolkit/form.h"
@@ -169,6 +170,11 @@ public:
 private:
     std::int32_t ScalarLevel(std::int32_t col, std::int32_t row) const;
     // ---- end of render speed ----
+
+public:
+    // Passes on the stack, and a restart waiting for the innermost one
+    // (render.cpp): bounds the nesting of "Re&start".
+    PassNesting Passes;
 };
 
 // The grids as the boundary trace sees them: outside the canvas reads 1, a

@@ -26,6 +26,15 @@ void Form1::Command1_Click()
     Picture1->setMousePointer(12);
     Command1->setCaption(QStringLiteral("Re&start"));
     Command2->setCaption(QStringLiteral("&Pause"));
+    if (Passes.atLimit()) {
+        // Clicks faster than passes end would pile passes onto the stack
+        // without limit. This deep, the innermost pass starts over instead,
+        // after its row, with the view as it is then; the outer passes go on
+        // as they would after a nested pass.
+        Passes.requestRestart();
+        return;
+    }
+    const PassNesting::Pass pass(Passes);
     {
         // A pass ended by an error must not leave the window in a running
         // state that refuses every zoom, nor with the trace's hourglass:
@@ -136,25 +145,36 @@ void Form1::EvaluateRow(std::int32_t row)
 
 void Form1::DoIt()
 {
-    PrepareGrids();
-    Picture1->setFocus();
-    Picture1->Cls();
     const tk::ScopeExit release{[&] { Engine.release(); }};
-    ComputeCoordinates();
-    // The palette as canvas pixels, converted once; each row then goes from
-    // its levels into the canvas's scan line in one step, and reaches the
-    // screen with the row's Refresh.
-    std::array<std::uint32_t, 256> pixelOfLevel;
-    for (std::size_t level = 0; level < pixelOfLevel.size(); ++level)
-        pixelOfLevel[level] = tk::PictureBox::toRgb(Palette[level]);
-    const std::int32_t lastRow = LastRow;
-    for (std::int32_t row = 0; row <= lastRow; ++row) {
-        EvaluateRow(row);
-        int n = LastCol + 1;
-        if (QRgb* line = Picture1->RowForRefresh(row, n))
-            engine::levelsToPixels(&LevelGrid(0, row), pixelOfLevel.data(), line, std::size_t(n));
-        tk::DoEvents();
-        Picture1->Refresh();
+    for (bool startOver = true; startOver;) {
+        startOver = false;
+        PrepareGrids();
+        Picture1->setFocus();
+        Picture1->Cls();
+        ComputeCoordinates();
+        // The palette as canvas pixels, converted once; each row then goes
+        // from its levels into the canvas's scan line in one step, and
+        // reaches the screen with the row's Refresh.
+        std::array<std::uint32_t, 256> pixelOfLevel;
+        for (std::size_t level = 0; level < pixelOfLevel.size(); ++level)
+            pixelOfLevel[level] = tk::PictureBox::toRgb(Palette[level]);
+        const std::int32_t lastRow = LastRow;
+        for (std::int32_t row = 0; row <= lastRow; ++row) {
+            EvaluateRow(row);
+            int n = LastCol + 1;
+            if (QRgb* line = Picture1->RowForRefresh(row, n))
+                engine::levelsToPixels(&LevelGrid(0, row), pixelOfLevel.data(), line,
+                                       std::size_t(n));
+            tk::DoEvents();
+            // A restart coalesced in that yield (the passes were nested as
+            // deep as they may be): this, the innermost pass, draws the view
+            // anew from its first row.
+            if (Passes.takeRestart()) {
+                startOver = true;
+                break;
+            }
+            Picture1->Refresh();
+        }
     }
 }
 

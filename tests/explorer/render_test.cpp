@@ -5,6 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
 #include "explorer_fixture.h"
 #include "reference_render.h"
 #include "support/test_support.h"
@@ -140,6 +146,67 @@ TEST(RenderPass, RestartTwiceNestsThreePasses)
     EXPECT_EQ(outerDepth, 1); // inside the first pass
     EXPECT_EQ(innerDepth, 2); // inside the second, nested in the first
     expectSameAsReference(*form, {-0.75, -0.73, 0.1, 0.115}, 40, 30);
+    expectIdle(*form);
+}
+
+// Restarts far faster than passes end, as a held-down access key or a
+// scripted click burst delivers them: 100,000 in chunks of 50 per yield. The
+// first restarts nest as a person's do, one pass inside the other; past the
+// nesting limit they are coalesced, so the stack stays bounded, and the view
+// requested by the very last one is what the window ends up showing.
+TEST(RenderPass, BurstOfRestartsStaysBoundedAndDrawsTheLastView)
+{
+    constexpr int Chunks = 2000, ClicksPerChunk = 50;
+    // Far beyond any nesting the program allows; reaching it means the
+    // burst is stacking passes, and it is abandoned before the stack ends.
+    constexpr int Runaway = 200;
+    const reference::View last{-0.75, -0.73, 0.1, 0.115};
+    auto form = makeExplorer(40, 30);
+    setView(*form, -4, 4, -3, 3);
+
+    int chunksRun = 0, clicks = 0, deepest = 0;
+    bool runaway = false;
+    std::vector<int> depthAtChunk;
+    const char baseMarker = 0;
+    const auto base = reinterpret_cast<std::uintptr_t>(&baseMarker);
+    std::uintptr_t stackUsed = 0;
+    std::function<void()> chunk = [&] {
+        const char marker = 0;
+        stackUsed = std::max(stackUsed, base - reinterpret_cast<std::uintptr_t>(&marker));
+        const int depth = tk::handlerDepth();
+        depthAtChunk.push_back(depth);
+        deepest = std::max(deepest, depth);
+        if (depth > Runaway) {
+            runaway = true;
+            return;
+        }
+        const bool lastChunk = ++chunksRun == Chunks;
+        if (!lastChunk)
+            QTimer::singleShot(0, form.get(), chunk);
+        for (int i = 0; i < ClicksPerChunk && !runaway; ++i) {
+            if (lastChunk && i == ClicksPerChunk - 1)
+                setView(*form, last.xMin, last.xMax, last.yMin, last.yMax);
+            ++clicks;
+            form->Command1->click();
+        }
+    };
+    QTimer::singleShot(0, form.get(), chunk);
+    form->Command1->click();
+
+    ASSERT_FALSE(runaway) << "the restarts nested " << deepest << " passes deep";
+    EXPECT_EQ(clicks, Chunks * ClicksPerChunk);
+    EXPECT_LE(deepest, explorer::PassNesting::MaxDepth);
+    // A person's restarts nest as described: each chunk's first click ran a
+    // pass inside the one before, up to the limit.
+    ASSERT_GE(depthAtChunk.size(), std::size_t(Chunks));
+    for (int i = 0; i < explorer::PassNesting::MaxDepth + 4; ++i)
+        EXPECT_EQ(depthAtChunk[std::size_t(i)], std::min(i + 1, explorer::PassNesting::MaxDepth))
+            << "chunk " << i;
+    EXPECT_LT(stackUsed, std::uintptr_t(1) << 20) << "stack used by the burst: " << stackUsed;
+    std::printf("burst of %d restarts: at most %d passes nested, %zu KB of stack\n", clicks,
+                deepest, std::size_t(stackUsed / 1024));
+    EXPECT_TRUE(testing_support::takeReports().empty());
+    expectSameAsReference(*form, last, 40, 30);
     expectIdle(*form);
 }
 

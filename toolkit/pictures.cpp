@@ -1,7 +1,7 @@
-// Bitmap files: the header is checked by hand (dimensions first, so that a
-// hostile header cannot make the reader allocate gigabytes), the pixels are
-// Qt's BMP handler's job, and saving goes through QSaveFile, which writes a
-// temporary file beside the target and renames it over the target.
+// Bitmap files: only regular files are opened, the headers and run-length
+// data are checked by hand (bitmap_check.h), the pixels are Qt's BMP
+// handler's job, and saving goes through QSaveFile, which writes a temporary
+// file beside the target and renames it over the target.
 #include "pictures.h"
 
 #include <QBuffer>
@@ -10,10 +10,14 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QSaveFile>
-#include <QtEndian>
 
-#include <cstdint>
-#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 
 #include "runtime_error.h"
 
@@ -27,51 +31,40 @@ namespace {
                        QStringLiteral("Invalid picture: '%1' %2").arg(fileName, why));
 }
 
-// The file header ("BM", 14 bytes) and the info header, whose size tells
-// its kind: 12 bytes (OS/2 core header) has 16-bit unsigned dimensions, the
-// larger ones 32-bit signed (a negative height is a picture stored
-// top-down). An uncompressed picture must hold all its rows: Qt's reader
-// would otherwise return a partly blank picture without complaint.
-void checkBitmapHeader(const QByteArray& head, qint64 fileSize, const QString& fileName)
+// What a path is when it is not a regular file, for the message; empty for
+// a regular file.
+QString specialFileKind(mode_t mode)
 {
-    if (head.size() < 30 || head[0] != 'B' || head[1] != 'M')
-        invalidPicture(fileName, QStringLiteral("is not a Windows bitmap."));
-    const auto* p = reinterpret_cast<const uchar*>(head.constData());
-    const quint32 dataOffset = qFromLittleEndian<quint32>(p + 10);
-    const quint32 infoSize = qFromLittleEndian<quint32>(p + 14);
-    qint64 width, height;
-    int bitsPerPixel;
-    quint32 compression = 0;
-    if (infoSize == 12) {
-        width = qFromLittleEndian<quint16>(p + 18);
-        height = qFromLittleEndian<quint16>(p + 20);
-        bitsPerPixel = qFromLittleEndian<quint16>(p + 24);
-    } else if (infoSize >= 16 && infoSize <= 124) {
-        width = qFromLittleEndian<qint32>(p + 18);
-        height = std::llabs(qFromLittleEndian<qint32>(p + 22));
-        bitsPerPixel = qFromLittleEndian<quint16>(p + 28);
-        if (infoSize >= 20 && head.size() >= 34)
-            compression = qFromLittleEndian<quint32>(p + 30);
-    } else {
-        invalidPicture(fileName, QStringLiteral("has an unknown bitmap header."));
-    }
-    if (width <= 0 || height <= 0)
-        invalidPicture(fileName, QStringLiteral("has no pixels."));
-    if (width > MaxPictureSide || height > MaxPictureSide || width * height > MaxPicturePixels)
-        invalidPicture(fileName, QStringLiteral("is %1 x %2 pixels, larger than this program "
-                                                "opens (%3 pixels on a side, %4 megapixels).")
-                                     .arg(width)
-                                     .arg(height)
-                                     .arg(MaxPictureSide)
-                                     .arg(MaxPicturePixels / (1024 * 1024)));
-    // Uncompressed (BI_RGB) or with bit-field masks: rows padded to 4 bytes.
-    const bool uncompressed = compression == 0 || compression == 3 || compression == 6;
-    if (uncompressed && bitsPerPixel > 0 && bitsPerPixel <= 32) {
-        const qint64 rowBytes = (width * bitsPerPixel + 31) / 32 * 4;
-        if (qint64(dataOffset) + rowBytes * height > fileSize)
-            invalidPicture(fileName, QStringLiteral("is cut short: its header promises more "
-                                                    "pixels than the file holds."));
-    }
+    if (S_ISREG(mode))
+        return QString();
+    if (S_ISDIR(mode))
+        return QStringLiteral("a folder");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("a named pipe");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("a socket");
+    if (S_ISCHR(mode))
+        return QStringLiteral("a character device");
+    if (S_ISBLK(mode))
+        return QStringLiteral("a block device");
+    return QStringLiteral("not a regular file");
+}
+
+// The kind of what `path` names, following symbolic links; empty for a
+// regular file and for a path that cannot be looked at.
+QString specialFileKind(const QString& path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return QString();
+    return specialFileKind(st.st_mode);
+}
+
+[[noreturn]] void notAFile(const QString& fileName, const QString& kind)
+{
+    throw RuntimeError(
+        ErrPathFileAccess,
+        QStringLiteral("Path/File access error: '%1' is %2, not a file.").arg(fileName, kind));
 }
 
 } // namespace
@@ -86,12 +79,31 @@ QImage LoadPicture(const QString& fileName)
             ErrPathFileAccess,
             QStringLiteral("Path/File access error: '%1' is a folder.").arg(fileName));
 
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
+    // A named pipe blocks open() until a writer comes, a device may never
+    // end: only a regular file is opened. The open itself does not block,
+    // and what it opened is looked at again, in case the name was replaced
+    // meanwhile.
+    if (const QString kind = specialFileKind(fileName); !kind.isEmpty())
+        notAFile(fileName, kind);
+    const int fd = ::open(QFile::encodeName(fileName).constData(),
+                          O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        throw RuntimeError(ErrPathFileAccess,
+                           QStringLiteral("Path/File access error: '%1' (%2)")
+                               .arg(fileName, QString::fromLocal8Bit(std::strerror(errno))));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        notAFile(fileName, specialFileKind(st.st_mode));
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         throw RuntimeError(
             ErrPathFileAccess,
             QStringLiteral("Path/File access error: '%1' (%2)").arg(fileName, file.errorString()));
-    checkBitmapHeader(file.peek(34), file.size(), fileName);
+    }
+    CheckBitmap(file, fileName);
 
     QImageReader reader(&file, "bmp");
     // Room for the largest accepted picture at four bytes a pixel.
@@ -116,6 +128,15 @@ void SavePicture(const QImage& picture, const QString& fileName)
         throw cannotWrite(QStringLiteral("no file name"));
     if (QFileInfo(fileName).isDir())
         throw cannotWrite(QStringLiteral("it is a folder"));
+    // The temporary file would be renamed over a pipe or a device, turning
+    // it into a plain file: such a target is left alone.
+    if (const QString kind = specialFileKind(fileName); !kind.isEmpty())
+        throw cannotWrite(QStringLiteral("it is %1, not a file").arg(kind));
+    // Past the file-size limit the kernel sends SIGXFSZ, whose default
+    // action ends the program without a word; ignored, the write comes back
+    // short and is reported below like a full disk. Set on every save, so
+    // that nothing that restored the default in between undoes it.
+    std::signal(SIGXFSZ, SIG_IGN);
 
     // Encoded in memory first, so that the file is written by one call
     // whose count can be checked: a short write (a full disk) must not be

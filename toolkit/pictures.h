@@ -5,21 +5,25 @@
 #include <QImage>
 #include <QString>
 
+#include "bitmap_check.h"
+
 namespace tk {
 
-// Largest picture LoadPicture accepts: its header is checked against these
-// before any pixel memory is allocated.
-constexpr int MaxPictureSide = 16384;
-constexpr qint64 MaxPicturePixels = qint64(32) * 1024 * 1024;
-
-// Reads a bitmap file. A missing file, one that cannot be read, one that is
-// not a bitmap the reader understands, or one whose header claims more than
-// the limits above raises the matching error; nothing is returned then.
+// Reads a bitmap file. A missing file, a folder, anything that is not a
+// regular file (a named pipe, a socket, a device: refused before it is
+// opened, since opening one may block for ever), one that cannot be read,
+// one that is not a bitmap the reader understands, one cut short, or one
+// whose header claims more than the limits of bitmap_check.h raises the
+// matching error; nothing is returned then.
 QImage LoadPicture(const QString& fileName);
 
 // Writes `picture` as a Windows bitmap. The data goes to a temporary file in
 // the same folder, which replaces `fileName` only once it is complete, so a
-// save that fails leaves any existing file as it was.
+// save that fails leaves any existing file as it was. A target that exists
+// and is not a regular file (a folder, a named pipe, a device) is refused; a
+// symbolic link to a regular file is followed, and the file it names is
+// replaced. A write beyond the process's file-size limit is reported like a
+// full disk: SIGXFSZ is ignored from the first save on.
 void SavePicture(const QImage& picture, const QString& fileName);
 
 } // namespace tk

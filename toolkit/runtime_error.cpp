@@ -3,6 +3,7 @@
 #include "runtime_error.h"
 
 #include <QApplication>
+#include <QMainWindow>
 #include <QMessageBox>
 
 #include <utility>
@@ -13,9 +14,23 @@ namespace {
 
 int depth = 0;
 
+// The window a message box belongs to. Right after a file dialog closes no
+// window is active until the window manager activates the program's window
+// again: the box then still goes to that window, the program's one visible
+// main window, for its title and to be modal to it.
+QWidget* messageBoxParent()
+{
+    if (QWidget* active = QApplication::activeWindow())
+        return active;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (qobject_cast<QMainWindow*>(top) && top->isVisible())
+            return top;
+    return nullptr;
+}
+
 void showMessageBox(const RuntimeError& error)
 {
-    QWidget* parent = QApplication::activeWindow();
+    QWidget* parent = messageBoxParent();
     const QString title = parent ? parent->windowTitle() : QApplication::applicationName();
     if (error.number() == ErrBadInput) {
         QMessageBox::warning(parent, title, error.description());

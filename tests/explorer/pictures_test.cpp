@@ -15,6 +15,7 @@
 #include <deque>
 #include <optional>
 
+#include "dialog_answers.h"
 #include "explorer_fixture.h"
 #include "interaction.h"
 #include "support/test_support.h"
@@ -24,31 +25,6 @@
 using namespace testing_support;
 
 namespace {
-
-// Answers the file dialogs in turn from a queue (nullopt = Cancel) and
-// records what each was asked.
-class DialogAnswers {
-public:
-    explicit DialogAnswers(std::deque<std::optional<QString>> answers)
-        : answers_(std::move(answers))
-    {
-        previous_ = tk::CommonDialog::setAnswerer([this](const tk::CommonDialog::Request& r) {
-            requests.push_back(r);
-            std::optional<QString> a;
-            if (!answers_.empty()) {
-                a = answers_.front();
-                answers_.pop_front();
-            }
-            return a;
-        });
-    }
-    ~DialogAnswers() { tk::CommonDialog::setAnswerer(previous_); }
-    std::vector<tk::CommonDialog::Request> requests;
-
-private:
-    std::deque<std::optional<QString>> answers_;
-    tk::CommonDialog::Answerer previous_;
-};
 
 // A canvas of 40 x 30 on a "screen" 40 pixels high, so that Open's resize
 // back to the start-up size keeps it.
@@ -66,19 +42,6 @@ QImage pattern(int w, int h)
         for (int x = 0; x < w; ++x)
             img.setPixel(x, y, qRgb(x * 11 % 256, y * 13 % 256, (x * y) % 256));
     return img;
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& data)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(data);
 }
 
 QImage rgb(const QImage& img)

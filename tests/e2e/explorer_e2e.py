@@ -1,16 +1,19 @@
 """End-to-end cases of the shipped explorer, Zelmar, on a 1024 x 768 screen:
 the start-up texts, a render started with Go, the picture on screen against
-the reference render pass, and Exit. The cases run in order on one run of
-the program."""
+the reference render pass, a named pipe refused by File > Open, a burst of
+thousands of clicks on Restart, and Exit. The cases run in order on one run
+of the program."""
 
 import os
 import subprocess
+import tempfile
+import time
 
 from PIL import Image, ImageChops
 
 from atspi_driver import (Atspi, Failure, NameChanges, Program, Run, TimeLimit, check,
-                          check_equal, extents_of, park_pointer, press, screenshot, text_of,
-                          wait_for)
+                          check_equal, extents_of, find_all, has_state, park_pointer, press,
+                          screenshot, text_of, type_keys, wait_for, xdotool)
 
 TITLE = "Brenn's Tolv Quenfeld Program"
 # Accessible name of each field and its text after start-up.
@@ -18,6 +21,11 @@ START_FIELDS = [("Left edge", "-4"), ("Right edge", " 4"), ("Bottom edge", "-3")
                 ("Top edge", " 3"), ("Width", " 8"), ("Height", " 6")]
 # The canvas is as wide as the screen is high, three quarters as high.
 CANVAS_SIZE = (768, 576)
+# Clicks on Restart sent as fast as the X server takes them: passes once
+# piled up one per click until the stack overflowed (about 2,000 deep).
+BURST_CLICKS = 3000
+# The view drawn after the burst: typed into the fields before it.
+BURST_LEFT_EDGE = "-2.5"
 
 run = Run(__doc__)
 names = NameChanges()
@@ -69,7 +77,7 @@ def go_renders():
         check_equal(text_of(ui[name]), expected, f"field {name!r} after the pass")
 
 
-def picture_matches_reference():
+def canvas_matches_reference():
     canvas = ui["Picture"]
     box = extents_of(canvas)
     view = [float(text_of(ui[name])) for name in ("Left edge", "Right edge", "Bottom edge",
@@ -103,6 +111,84 @@ def picture_matches_reference():
                       f"{first}; pictures saved in {run.args.artifacts}") from None
 
 
+def picture_matches_reference():
+    canvas_matches_reference()
+
+
+def message_boxes():
+    return [box for box in program.dialogs() if box.get_role() == Atspi.Role.ALERT]
+
+
+def texts_in(node):
+    return [n.get_name() for n in find_all(node, Atspi.Role.LABEL)]
+
+
+def named_pipe_is_refused():
+    """File > Open on a named pipe: once the loader blocked in open() for ever
+    and the window froze. Now a message says what it is, the window carries
+    on, and the message box carries the window's title."""
+    folder = tempfile.mkdtemp(prefix="zelmar-e2e-")
+    pipe = os.path.join(folder, "pipe.bmp")
+    os.mkfifo(pipe)
+    try:
+        shown = screenshot(extents_of(ui["Picture"]))
+        wait_for("the window to be active",
+                 lambda: has_state(program.frame, Atspi.StateType.ACTIVE), 5)
+        xdotool("key", "--clearmodifiers", "ctrl+o")
+        dialog = wait_for("the Open dialog",
+                          lambda: [d for d in program.dialogs()
+                                   if d.get_role() == Atspi.Role.DIALOG], 10)[0]
+        wait_for("the Open dialog to be active",
+                 lambda: has_state(dialog, Atspi.StateType.ACTIVE), 5)
+        # The file name field has the focus: replace what it holds.
+        xdotool("key", "--clearmodifiers", "ctrl+a")
+        type_keys(pipe)
+        xdotool("key", "--clearmodifiers", "Return")
+        box = wait_for("a message box about the pipe", lambda: message_boxes(), 10)[0]
+        texts = " ".join(texts_in(box))
+        check(f"'{pipe}' is a named pipe, not a file" in texts, f"message box texts: {texts!r}")
+        check_equal(box.get_name(), TITLE, "title of the message box")
+        check(program.alive(), "the program ended")
+        ok = find_all(box, Atspi.Role.PUSH_BUTTON, "OK")
+        check(len(ok) == 1, "one OK button in the message box")
+        press(ok[0], settle=False)
+        wait_for("the message box to close", lambda: not message_boxes(), 10)
+        # The window answers and shows what it showed.
+        check_equal(text_of(ui["Left edge"]), "-4", "left edge after the refused Open")
+        park_pointer()
+        check(screenshot(extents_of(ui["Picture"])) == shown, "the canvas changed")
+    finally:
+        os.unlink(pipe)
+        os.rmdir(folder)
+
+
+def restart_burst():
+    """Types a new view, starts a pass, and sends BURST_CLICKS clicks to the
+    button (Restart while the pass runs) as fast as xdotool can: the program
+    must stay alive, answer, go back to Go, and show the new view."""
+    program.type_into(ui["Left edge"], BURST_LEFT_EDGE)
+    xdotool("key", "--clearmodifiers", "Tab")  # leaving the field rewrites all six
+    wait_for("the fields to be rewritten", lambda: text_of(ui["Width"]) != " 8", 5)
+    x, y, w, h = extents_of(ui["Go"])
+    xdotool("mousemove", str(x + w // 2), str(y + h // 2))
+    started = time.monotonic()
+    subprocess.run(["xdotool", "click", "--repeat", str(BURST_CLICKS), "--delay", "0", "1"],
+                   check=True, timeout=60)
+    sent = time.monotonic() - started
+    check(program.alive(), f"the program ended during the burst "
+                           f"(status {program.proc.returncode})")
+    wait_for("the Go button to read Go after the burst", lambda: ui["Go"].get_name() == "Go",
+             30, 0.05)
+    settled = time.monotonic() - started - sent
+    with open(f"/proc/{program.proc.pid}/status") as status:
+        peak = next(line.split()[1] for line in status if line.startswith("VmHWM"))
+    print(f"  burst of {BURST_CLICKS} clicks sent in {sent:.1f} s; Go again {settled:.2f} s "
+          f"later; peak memory {int(peak) // 1024} MB", flush=True)
+    check_equal(ui["Pause"].get_name(), "Pause", "Pause caption after the burst")
+    check_equal(text_of(ui["Left edge"]), BURST_LEFT_EDGE, "left edge after the burst")
+    canvas_matches_reference()
+
+
 def exit_ends_program():
     press(ui["Exit"], settle=False)
     check_equal(program.wait_exit(10), 0, "exit status after Exit")
@@ -115,6 +201,10 @@ try:
              needs=[STARTED])
     run.case("canvas matches the reference render pixel for pixel", picture_matches_reference,
              needs=["Go renders: caption changes to Restart and back to Go"])
+    run.case("File > Open refuses a named pipe with a message titled as the window",
+             named_pipe_is_refused, needs=[STARTED])
+    run.case(f"a burst of {BURST_CLICKS} clicks on Restart: alive, back to Go, new view drawn",
+             restart_burst, needs=[STARTED])
     run.case("Exit ends the program with status 0", exit_ends_program,
              needs=[STARTED])
 except TimeLimit:

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -190,6 +191,43 @@ TEST(Pause, NestedWaitsEndInnermostFirst)
         "resume",           "resume returned", "second wait ended", "second pass ended",
         "first wait ended", "first pass ended"};
     EXPECT_EQ(log, expected);
+}
+
+// Sixteen passes nested, the innermost paused, then Restart: past the
+// nesting limit the restart is not run inside the wait but taken up by the
+// innermost pass. It still ends the pause at once, and that pass draws the
+// new view from its first row.
+TEST(Pause, RestartPastTheNestingLimitEndsThePauseAndDrawsTheNewView)
+{
+    auto form = makeExplorer(40, 30);
+    bool stuck = false;
+    watchdog(*form, stuck);
+    const reference::View newView{-2.5, 1, -1.3125, 1.3125};
+    int depthWhenPaused = 0;
+    bool waitEnded = false;
+    std::function<void()> nest = [&] {
+        if (form->Passes.depth() < explorer::PassNesting::MaxDepth) {
+            atNextYield(*form, nest);
+            form->Command1->click();
+            return;
+        }
+        depthWhenPaused = form->Passes.depth();
+        atNextYield(*form, [&] { // inside the wait
+            setView(*form, newView.xMin, newView.xMax, newView.yMin, newView.yMax);
+            form->Command1->click();
+        });
+        form->Command2->click();
+        waitEnded = true;
+    };
+    atNextYield(*form, nest);
+    form->Command1->click();
+
+    EXPECT_FALSE(stuck);
+    EXPECT_TRUE(waitEnded);
+    EXPECT_EQ(depthWhenPaused, explorer::PassNesting::MaxDepth);
+    EXPECT_EQ(form->Passes.depth(), 0);
+    EXPECT_TRUE(showsReference(*form, reference::render(newView, 40, 30)));
+    expectState(runState(*form), explorer::False, "&Go", "&Pause", Qt::CrossCursor, "after");
 }
 
 double threadCpuSeconds()

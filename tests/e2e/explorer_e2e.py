@@ -24,6 +24,8 @@ CANVAS_SIZE = (768, 576)
 # Clicks on Restart sent as fast as the X server takes them: passes once
 # piled up one per click until the stack overflowed (about 2,000 deep).
 BURST_CLICKS = 3000
+# How much the stack may grow during the burst, in KB.
+BURST_STACK_GROWTH_KB = 512
 # The view drawn after the burst: typed into the fields before it.
 BURST_LEFT_EDGE = "-2.5"
 
@@ -162,6 +164,14 @@ def named_pipe_is_refused():
         os.rmdir(folder)
 
 
+def memory_kb():
+    """The program's peak memory (VmHWM) and the size its stack has reached
+    (VmStk), in KB."""
+    with open(f"/proc/{program.proc.pid}/status") as status:
+        return {line.split(":")[0]: int(line.split()[1]) for line in status
+                if line.startswith(("VmHWM", "VmStk"))}
+
+
 def restart_burst():
     """Types a new view, starts a pass, and sends BURST_CLICKS clicks to the
     button (Restart while the pass runs) as fast as xdotool can: the program
@@ -171,6 +181,7 @@ def restart_burst():
     wait_for("the fields to be rewritten", lambda: text_of(ui["Width"]) != " 8", 5)
     x, y, w, h = extents_of(ui["Go"])
     xdotool("mousemove", str(x + w // 2), str(y + h // 2))
+    before = memory_kb()
     started = time.monotonic()
     subprocess.run(["xdotool", "click", "--repeat", str(BURST_CLICKS), "--delay", "0", "1"],
                    check=True, timeout=60)
@@ -180,10 +191,16 @@ def restart_burst():
     wait_for("the Go button to read Go after the burst", lambda: ui["Go"].get_name() == "Go",
              30, 0.05)
     settled = time.monotonic() - started - sent
-    with open(f"/proc/{program.proc.pid}/status") as status:
-        peak = next(line.split()[1] for line in status if line.startswith("VmHWM"))
+    after = memory_kb()
+    grown = after["VmStk"] - before["VmStk"]
     print(f"  burst of {BURST_CLICKS} clicks sent in {sent:.1f} s; Go again {settled:.2f} s "
-          f"later; peak memory {int(peak) // 1024} MB", flush=True)
+          f"later; peak memory {after['VmHWM'] // 1024} MB; stack {after['VmStk']} KB "
+          f"(grew {grown} KB)", flush=True)
+    # Unbounded nesting grew the stack by about a megabyte and a half in this
+    # burst (and overflowed it in longer ones); sixteen nested passes take a
+    # small part of the bound.
+    check(grown <= BURST_STACK_GROWTH_KB,
+          f"the stack grew by {grown} KB in the burst (bound {BURST_STACK_GROWTH_KB} KB)")
     check_equal(ui["Pause"].get_name(), "Pause", "Pause caption after the burst")
     check_equal(text_of(ui["Left edge"]), BURST_LEFT_EDGE, "left edge after the burst")
     canvas_matches_reference()

@@ -87,10 +87,12 @@ QImage LoadPicture(const QString& fileName)
         notAFile(fileName, kind);
     const int fd = ::open(QFile::encodeName(fileName).constData(),
                           O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
+    if (fd < 0) {
+        const int why = errno;
         throw RuntimeError(ErrPathFileAccess,
                            QStringLiteral("Path/File access error: '%1' (%2)")
-                               .arg(fileName, QString::fromLocal8Bit(std::strerror(errno))));
+                               .arg(fileName, QString::fromLocal8Bit(std::strerror(why))));
+    }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);

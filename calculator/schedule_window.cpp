@@ -6,7 +6,6 @@
 #include <QBrush>
 #include <QClipboard>
 #include <QColor>
-#include <QFileInfo>
 #include <QFont>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -14,7 +13,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QSaveFile>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTableView>
@@ -25,6 +23,7 @@
 
 #include "status_line.h"
 #include "toolkit/conversions.h"
+#include "toolkit/file_save.h"
 #include "toolkit/runtime_error.h"
 
 namespace calculator {
@@ -235,34 +234,8 @@ void ScheduleWindow::showHeading()
 
 void ScheduleWindow::exportCsv(const QString& fileName)
 {
-    const auto cannotWrite = [&](const QString& why) {
-        return tk::RuntimeError(
-            tk::ErrPathFileAccess,
-            QStringLiteral("Path/File access error: cannot write '%1' (%2)").arg(fileName, why));
-    };
-    if (fileName.isEmpty())
-        throw cannotWrite(QStringLiteral("no file name"));
-    if (QFileInfo(fileName).isDir())
-        throw cannotWrite(QStringLiteral("it is a folder"));
-
     const std::string csv = scheduleCsv(model_->schedule());
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw cannotWrite(file.errorString());
-    // One write whose count is checked: a short write (a full disk, a file
-    // size limit) must not be committed as if it were the whole table.
-    const qint64 size = qint64(csv.size());
-    const qint64 written = file.write(csv.data(), size);
-    if (written != size) {
-        const QString why =
-            written < 0
-                ? file.errorString()
-                : QStringLiteral("only %1 of %2 bytes could be written").arg(written).arg(size);
-        file.cancelWriting();
-        throw cannotWrite(why);
-    }
-    if (!file.commit())
-        throw cannotWrite(file.errorString());
+    tk::SaveFileContents(QByteArray(csv.data(), qsizetype(csv.size())), fileName);
 }
 
 void ScheduleWindow::ExportMenu_Click()

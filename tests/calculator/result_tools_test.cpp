@@ -366,10 +366,12 @@ TEST_F(ResultToolsTest, FailedCsvExportLeavesTheExistingFileIntact)
     }
     ExportTo answer(target);
 
-    // A file size limit far below the 360 months' 20 KB: the write is cut short.
+    // A file size limit far below the 360 months' 20 KB: the write is cut
+    // short. The signal starts at its default action, which would end the
+    // test program: the export itself must keep it from doing so.
     rlimit old{};
     getrlimit(RLIMIT_FSIZE, &old);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_DFL);
     rlimit small = old;
     small.rlim_cur = 1000;
     setrlimit(RLIMIT_FSIZE, &small);

@@ -11,10 +11,13 @@ never which. A failure prints the seed and the number of events sent, and
 written, one a line, to the artifacts directory.
 
 Runs inside the private session of tests/e2e/run_e2e.sh, which starts and
-ends the X server, the window manager and the accessibility bus.
+ends the X server, the window manager and the accessibility bus. MONKEY_DEBUG=1
+in the environment prints the time each event took and every window seen
+active in place of the main one.
 """
 
 import argparse
+import glob
 import os
 import random
 import shutil
@@ -442,6 +445,9 @@ class Monkey:
         if self.name not in TITLES:
             raise SystemExit(f"monkey: unknown program {self.name!r} (known: {sorted(TITLES)})")
         os.makedirs(args.artifacts, exist_ok=True)
+        # The program's output of an earlier run must not be taken for this one's.
+        for old in glob.glob(os.path.join(args.artifacts, f"{self.name}.*log")):
+            os.remove(old)
         self.rng = random.Random(args.seed)
         self.sent = 0
         self.restarts = 0
@@ -451,6 +457,8 @@ class Monkey:
         self.peak_hwm = 0.0
         # Per start of the program: (seconds since that start, VmRSS in MB).
         self.instances = []
+        self.began = time.monotonic()
+        self.recent = []  # descriptions of the last events sent, for a failure report
         self.program = None
         self.main_window = None
         self.vocabulary = None
@@ -527,6 +535,19 @@ class Monkey:
         self.peak_hwm = max(self.peak_hwm, hwm)
         if hwm > self.args.max_rss_mb:
             raise Failure(f"peak resident memory {hwm:.0f} MB exceeds {self.args.max_rss_mb:g} MB")
+
+    def answer(self, limit):
+        """How long the program took to answer; a program that has ended
+        meanwhile is told as such, not as one that does not answer."""
+        try:
+            return ask(self.program, limit)
+        except Failure:
+            if self.program.alive():
+                raise
+        # Ended meanwhile: through Exit it starts again and has nothing to
+        # answer for; any other end fails here.
+        self.check_alive()
+        return 0.0
 
     def active_window(self):
         result = xdotool(["getactivewindow"])
@@ -609,7 +630,6 @@ class Monkey:
 
     def run(self):
         args = self.args
-        self.recent = []
         print(f"monkey: {self.name}, seed {args.seed}, "
               + (f"{args.events} events" if args.events is not None else f"{args.seconds:g} s"),
               flush=True)
@@ -628,13 +648,13 @@ class Monkey:
             if time.monotonic() >= next_check:
                 self.check_alive()
                 self.sample_memory(time.monotonic() - t0)
-                slowest_ping = max(slowest_ping, ask(self.program, PING_LIMIT))
+                slowest_ping = max(slowest_ping, self.answer(PING_LIMIT))
                 next_check = time.monotonic() + CHECK_INTERVAL
         duration = time.monotonic() - t0
         self.screenshot("end")
         self.check_alive()
         self.dismiss_dialogs(self.active_window())
-        answer = ask(self.program, FINAL_ANSWER_LIMIT)
+        answer = self.answer(FINAL_ANSWER_LIMIT)
         self.sample_memory(duration)
         self.check_growth()
         print(f"monkey: {self.name}: seed {args.seed}, {self.sent} events in {duration:.1f} s, "
@@ -688,10 +708,14 @@ class Monkey:
         shot = self.screenshot("failure")
         if shot:
             print(f"  screen at the failure: {shot}", flush=True)
-        print(f"  seed {self.args.seed}, after {self.sent} events; replay with: "
-              f"--seed {self.args.seed} --events {self.sent}", flush=True)
-        print("  last events:\n    " + "\n    ".join(self.recent if hasattr(self, "recent")
-                                                       else []), flush=True)
+        here = os.path.dirname(os.path.abspath(__file__))
+        print(f"  seed {self.args.seed}, after {self.sent} events; replay with:\n"
+              f"    E2E_TIME_LIMIT={int(time.monotonic() - self.began) + 120} "
+              f"bash {os.path.join(os.path.dirname(here), 'e2e', 'run_e2e.sh')} "
+              f"{os.path.join(here, 'monkey.py')} --program {self.args.program} "
+              f"--artifacts {self.args.artifacts} --seed {self.args.seed} --events {self.sent}",
+              flush=True)
+        print("  last events:\n    " + "\n    ".join(self.recent), flush=True)
         if self.program is not None:
             try:
                 with open(self.program.log_path, "rb") as log:
@@ -717,12 +741,14 @@ def main():
     status = 0
     try:
         monkey.run()
-        # A sanitizer that reports and goes on still counts as a failure.
-        with open(monkey.program.log_path, "rb") as log:
-            output = log.read().decode(errors="replace")
-        marks = [mark for mark in SANITIZER_MARKS if mark in output]
-        if marks:
-            raise Failure(f"the program's output reports {', '.join(marks)}")
+        # A sanitizer that reports and goes on still counts as a failure, in
+        # the output of every start of the program.
+        for path in sorted(glob.glob(os.path.join(args.artifacts, f"{monkey.name}.*log"))):
+            with open(path, "rb") as log:
+                output = log.read().decode(errors="replace")
+            marks = [mark for mark in SANITIZER_MARKS if mark in output]
+            if marks:
+                raise Failure(f"{path} reports {', '.join(marks)}")
     except (Failure, TimeLimit) as failure:
         monkey.report_failure(str(failure))
         status = 1

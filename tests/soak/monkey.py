@@ -171,10 +171,13 @@ class Layout:
 
 
 # Keys any program gets; Alt with F4, Escape, Tab or Space would reach the
-# window manager (close, lower, switch, its menu) and are never sent.
+# window manager (close, lower, switch, its menu) and are never sent. Space is
+# not among them: Tab and the arrow keys take the focus to Exit often enough
+# that Space would cut most runs short (spaces in typed text still press
+# whatever button has the focus).
 COMMON_KEYS = ["Tab", "shift+Tab", "Return", "KP_Enter", "Escape", "BackSpace", "Delete",
                "Home", "End", "Left", "Right", "shift+Home", "shift+End", "ctrl+a", "ctrl+z",
-               "ctrl+shift+z", "ctrl+c", "ctrl+x", "ctrl+v", "Up", "Down", "Page_Up", "space",
+               "ctrl+shift+z", "ctrl+c", "ctrl+x", "ctrl+v", "Up", "Down", "Page_Up",
                "Insert", "minus", "period", "0", "9"]
 
 
@@ -541,9 +544,13 @@ class Monkey:
         meanwhile is told as such, not as one that does not answer."""
         try:
             return ask(self.program, limit)
-        except Failure:
-            if self.program.alive():
-                raise
+        except Failure as failure:
+            # A program on its way out (Exit pressed just now) answers with
+            # an empty title or not at all; give it a moment to be gone.
+            try:
+                self.program.proc.wait(2.0)
+            except subprocess.TimeoutExpired:
+                raise failure from None
         # Ended meanwhile: through Exit it starts again and has nothing to
         # answer for; any other end fails here.
         self.check_alive()

@@ -363,6 +363,7 @@ class CalculatorVocabulary(Vocabulary):
             (7, lambda: self.click_control("Compute")), (1, self.compute_burst),
             (8, self.keys), (3, self.typing), (2, self.stray_click), (1, self.field_drag),
             (1, self.context_menu), (2, self.hover), (2, self.rest), (2, self.shortcut),
+            (2, self.menu),
         ]
 
     def compute_burst(self):
@@ -395,9 +396,14 @@ class CalculatorVocabulary(Vocabulary):
         return cmd, f"context menu of {name}: {' '.join(steps)}"
 
     def shortcut(self):
-        # The calculator has no menu: these reach the fields' own bindings.
-        name = self.rng.choice(["ctrl+o", "ctrl+s", "ctrl+r", "alt+r", "alt+c", "ctrl+Return"])
-        return ["key", name], f"keys {name}"
+        # The menus' access keys and shortcuts (Ctrl+T the schedule window,
+        # Ctrl+Shift+C copy the result), and keys the fields take themselves.
+        name = self.rng.choice(["alt+e", "alt+v", "ctrl+t", "ctrl+shift+c", "ctrl+o", "ctrl+s",
+                                "alt+r", "alt+c", "ctrl+Return"])
+        cmd = ["key", name]
+        if name in ("alt+e", "alt+v"):
+            cmd += ["key", self.rng.choice(["Down", "Return", "Escape"]), "key", "Escape"]
+        return cmd, f"keys {' '.join(cmd[1::2])}"
 
 
 # --- the run -------------------------------------------------------------------
@@ -456,6 +462,7 @@ class Monkey:
         self.restarts = 0
         self.dialogs = 0
         self.refocused = 0
+        self.closed = 0
         self.peak_rss = 0.0
         self.peak_hwm = 0.0
         # Per start of the program: (seconds since that start, VmRSS in MB).
@@ -570,6 +577,7 @@ class Monkey:
         deadline = time.monotonic() + DIALOG_LIMIT
         counted = False
         unfocused_since = None
+        escaped = {}  # window: when the first Escape was sent to it
         while active != self.main_window:
             self.check_alive()
             if active:
@@ -577,7 +585,16 @@ class Monkey:
                 if not counted:
                     self.dialogs += 1
                     counted = True
-                xdotool(["key", "Escape"])
+                escaped.setdefault(active, time.monotonic())
+                if time.monotonic() - escaped[active] > 1.5:
+                    # A window that Escape does not close (a secondary
+                    # window rather than a dialog): the window manager
+                    # closes it as its close button would, never the main one.
+                    subprocess.run(["wmctrl", "-i", "-c", active], timeout=10)
+                    self.closed += 1
+                    escaped[active] = time.monotonic()
+                else:
+                    xdotool(["key", "Escape"])
             elif unfocused_since is None:
                 unfocused_since = time.monotonic()
             elif time.monotonic() - unfocused_since > 2.0:
@@ -666,7 +683,8 @@ class Monkey:
         self.check_growth()
         print(f"monkey: {self.name}: seed {args.seed}, {self.sent} events in {duration:.1f} s, "
               f"peak memory VmHWM {self.peak_hwm:.1f} MB (VmRSS peak {self.peak_rss:.1f} MB), "
-              f"{self.dialogs} dialogs dismissed, {self.refocused} focus returns, "
+              f"{self.dialogs} dialogs dismissed ({self.closed} closed by the window manager), "
+              f"{self.refocused} focus returns, "
               f"{self.restarts} restarts after Exit, "
               f"slowest answer during the stream {slowest_ping * 1000:.0f} ms, "
               f"after it {answer * 1000:.0f} ms", flush=True)
@@ -739,6 +757,12 @@ SANITIZER_MARKS = ("ERROR: AddressSanitizer", "runtime error:", "ERROR: LeakSani
 
 def main():
     args = parse_arguments()
+    # The runner checks for the tools it needs itself; these are the monkey's.
+    missing = [tool for tool in ("xdotool", "wmctrl") if shutil.which(tool) is None]
+    if missing:
+        print(f"FAIL monkey: missing {', '.join(missing)} (run scripts/install-deps.sh)",
+              flush=True)
+        sys.exit(1)
     if args.time_limit is not None:
         def out_of_time(signum, frame):
             raise TimeLimit(f"time limit of {args.time_limit:g} s reached")

@@ -186,6 +186,7 @@ void fastPass(benchmark::State& state, NamedView v, Canvas canvas)
     state.counters["deep"] = double(stats.deepPixels);
     state.counters["helper"] = double(stats.helperPixels);
     state.counters["misses"] = double(stats.misses);
+    state.counters["waits_for_all"] = double(stats.waitsForAll);
 }
 
 // The process's peak resident memory since resetPeakMemory, in MB (Linux).

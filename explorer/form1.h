@@ -155,7 +155,8 @@ private:
     // (render.cpp, evaluation.cpp.) DoIt is PrepareGrids, the canvas clear,
     // ComputeCoordinates, then per row EvaluateRow, plot, yield and refresh;
     // EvaluatePass runs the same steps without any widget work. The engine
-    // works out the levels of the pass's canvas ahead of it (armed by
+    // works out the levels of the pass's canvas ahead of it, in bands of
+    // rows a little ahead of the row being drawn (armed by
     // ComputeCoordinates, released when the pass ends; a nested pass arms it
     // again with its own grids). While it is armed, ZelmarPoint takes its
     // levels from there; the grids, the order of evaluation and every effect

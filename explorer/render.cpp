@@ -1,8 +1,8 @@
 // The render pass: "&Go"/"Re&start", the row-by-row pass and the boundary
 // trace. The pass yields once per row (tk::DoEvents), and any handler may run
-// there, including a new pass that re-creates the grids and the level cache
-// under this one and arms the render engine again; so nothing here holds a
-// reference into them across that yield.
+// there, including a new pass that re-creates the grids under this one and
+// arms the render engine again; so nothing here holds a reference into them
+// across that yield.
 #include "form1.h"
 
 #include <algorithm>
@@ -104,7 +104,10 @@ void Form1::EvaluateRow(std::int32_t row)
     // the same effect as ZelmarPoint: the level stored and the pixel done;
     // as long as none of the pending ones among them is of the set (which
     // starts a trace) or unknown. The rest goes pixel by pixel.
-    const bool eightAtATime = Engine.armed() && row < Engine.height() && lastCol < Engine.width();
+    // The bands of the engine down to the row below this one are ready
+    // first (a trace started here mostly looks no further).
+    Engine.prepareRows(row + 1);
+    const bool eightAtATime = row < Engine.readyRows() && lastCol < Engine.width();
     while (col <= lastCol) {
         if (eightAtATime) {
             // A trace may have marked pixels anywhere below: the grid rows

@@ -1,12 +1,15 @@
-// The render engine's arm: the levels of the whole canvas, worked out by the
-// flood of escape.h in bands of rows shared by the calling thread and a
-// second one, which is joined before arm returns. So nothing computes while
-// the pass waits in its yield, for instance while it is paused.
+// The render engine's arm and its bands: the levels of the canvas, worked
+// out by the flood of escape.h band by band as the pass comes to them. A
+// second thread floods bands a few ahead of the pass (and no further, so it
+// soon rests while the pass waits in a pause); the pass's thread floods a
+// band itself when it needs one nobody has started, and catches up across
+// the border above each band before the pass reads it.
 #include "level_engine.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -22,9 +25,13 @@ namespace {
 // escaping pixel.
 constexpr std::int32_t CheapSteps = 24;
 
-// Rows per band, at least: below this a canvas is one band on one thread.
+// Rows per band, about: small enough that the first rows are painted soon
+// after the click, large enough that the catch-up across each border stays
+// a small part of the work.
 constexpr std::int32_t BandRows = 48;
-constexpr std::int32_t MaxBands = 4;
+// How many bands the second thread may flood beyond those the pass has
+// reached.
+constexpr std::int32_t BandsAhead = 4;
 
 // The flood packs a pixel into 32 bits.
 constexpr std::int32_t MaxSide = 65535;
@@ -56,13 +63,84 @@ struct LevelEngine::Work {
     std::int32_t maxIter = 0;
     std::vector<std::uint8_t> levels;        // per pixel, row-major; valid where known
     std::vector<escape::SegmentMasks> masks; // per segment of eight pixels
+    // The arming thread's stacks hold the whole canvas (a catch-up across a
+    // border may spread anywhere above it); the second thread's one band.
     Stack<std::uint32_t> pixelStack, segmentStack;
+    Stack<std::uint32_t> helperPixelStack, helperSegmentStack;
     std::vector<std::uint8_t> levelOfCount;
+
+    // Bands: band b is the rows firstRow[b] to firstRow[b + 1] - 1.
+    std::vector<std::int32_t> firstRow;
+    std::int32_t bands = 0;
+    // Bands flooded and caught up across their upper border, in order; only
+    // the arming thread changes it.
+    std::int32_t caughtUp = 0;
+
+    // Shared with the second thread, under the mutex.
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::int32_t nextBand = 0; // the first band nobody has taken
+    std::vector<bool> flooded; // per band
+    std::int32_t reached = 0;  // caughtUp, as the second thread sees it
+    bool stop = false;
+    std::int64_t helperCheap = 0, helperDeep = 0;
+    std::thread helper;
 };
 
 LevelEngine::LevelEngine() : work_(std::make_unique<Work>()), isa_(escape::bestIsa()) {}
 
-LevelEngine::~LevelEngine() = default;
+LevelEngine::~LevelEngine()
+{
+    stopHelper();
+}
+
+namespace {
+
+escape::FloodJob jobFor(const std::vector<double>& xs, const std::vector<double>& ys,
+                        std::int32_t segmentsPerRow, std::int32_t rowBegin, std::int32_t rowEnd,
+                        std::uint8_t* levels, escape::SegmentMasks* masks,
+                        std::uint32_t* pixelStack, std::uint32_t* segmentStack,
+                        const std::uint8_t* levelOfCount, std::int32_t maxIter)
+{
+    return escape::FloodJob{.xs = xs.data(),
+                            .ys = ys.data(),
+                            .width = std::int32_t(xs.size()),
+                            .height = std::int32_t(ys.size()),
+                            .segmentsPerRow = segmentsPerRow,
+                            .rowBegin = rowBegin,
+                            .rowEnd = rowEnd,
+                            .seedEdges = true,
+                            .borders = nullptr,
+                            .borderCount = 0,
+                            .levels = levels,
+                            .masks = masks,
+                            .pixelStack = pixelStack,
+                            .pixelTop = 0,
+                            .segmentStack = segmentStack,
+                            .segmentTop = 0,
+                            .levelOfCount = levelOfCount,
+                            .maxIter = maxIter,
+                            .cap = CheapSteps};
+}
+
+// Floods band b by itself: clears its rows' masks, then follows the
+// escaping pixels in from the canvas edge within its rows.
+void floodBand(Isa isa, auto& w, std::int32_t b, std::int32_t segmentsPerRow,
+               std::uint32_t* pixelStack, std::uint32_t* segmentStack, std::int64_t* cheap,
+               std::int64_t* deep)
+{
+    const std::int32_t r0 = w.firstRow[std::size_t(b)], r1 = w.firstRow[std::size_t(b) + 1];
+    std::fill(w.masks.begin() + std::ptrdiff_t(r0) * segmentsPerRow,
+              w.masks.begin() + std::ptrdiff_t(r1) * segmentsPerRow, escape::SegmentMasks{});
+    escape::FloodJob job =
+        jobFor(w.xs, w.ys, segmentsPerRow, r0, r1, w.levels.data(), w.masks.data(), pixelStack,
+               segmentStack, w.levelOfCount.data(), w.maxIter);
+    escape::flood(isa, job);
+    *cheap += job.cheapPixels;
+    *deep += job.deepPixels;
+}
+
+} // namespace
 
 bool LevelEngine::arm(std::span<const double> xs, std::span<const double> ys, std::int32_t maxIter,
                       std::int32_t colorCycle)
@@ -87,10 +165,8 @@ bool LevelEngine::arm(std::span<const double> xs, std::span<const double> ys, st
     // only where its known bit is set.
     w.levels.resize(pixels);
     w.masks.resize(segments);
-    // The stacks have a row to spare, so that two bands of at most half the
-    // canvas rounded up fit in them side by side.
-    w.pixelStack.reserve(pixels + width);
-    w.segmentStack.reserve(segments + segmentsPerRow);
+    w.pixelStack.reserve(pixels);
+    w.segmentStack.reserve(segments);
     w.levelOfCount.resize(std::size_t(maxIter) + 1);
     for (std::int32_t count = 0; count <= maxIter; ++count)
         w.levelOfCount[std::size_t(count)] =
@@ -98,115 +174,168 @@ bool LevelEngine::arm(std::span<const double> xs, std::span<const double> ys, st
     segmentsPerRow_ = segmentsPerRow;
     width_ = std::int32_t(width);
     height_ = std::int32_t(height);
-    flood();
     levels_ = w.levels.data();
     known_ = &w.masks.data()->known;
     knownStride_ = sizeof(escape::SegmentMasks);
+
+    const std::int32_t bands = std::max<std::int32_t>(1, height_ / BandRows);
+    w.firstRow.resize(std::size_t(bands) + 1);
+    std::int32_t bandHeight = 0;
+    for (std::int32_t b = 0; b <= bands; ++b) {
+        w.firstRow[std::size_t(b)] = std::int32_t(std::int64_t(height_) * b / bands);
+        if (b > 0)
+            bandHeight =
+                std::max(bandHeight, w.firstRow[std::size_t(b)] - w.firstRow[std::size_t(b) - 1]);
+    }
+    w.bands = bands;
+    w.caughtUp = 0;
+    w.nextBand = 0;
+    w.flooded.assign(std::size_t(bands), false);
+    w.reached = 0;
+    w.stop = false;
+    w.helperCheap = w.helperDeep = 0;
+    w.helperPixelStack.reserve(std::size_t(bandHeight) * width);
+    w.helperSegmentStack.reserve(std::size_t(bandHeight) * segmentsPerRow);
+    if (bands > 1 && std::thread::hardware_concurrency() >= 2)
+        startHelper();
     return true;
 }
 
 void LevelEngine::release()
 {
-    width_ = height_ = 0;
+    stopHelper();
+    if (armed()) {
+        stats_.helperPixels = work_->helperCheap + work_->helperDeep;
+        stats_.cheapPixels += work_->helperCheap;
+        stats_.deepPixels += work_->helperDeep;
+        work_->helperCheap = work_->helperDeep = 0;
+    }
+    width_ = height_ = readyRows_ = 0;
     segmentsPerRow_ = 0;
     levels_ = known_ = nullptr;
 }
 
-void LevelEngine::flood()
+void LevelEngine::startHelper()
 {
     Work& w = *work_;
-    const std::int32_t width = width_, height = height_;
-    const std::int32_t segmentsPerRow = std::int32_t(segmentsPerRow_);
-    const std::int32_t bands =
-        std::thread::hardware_concurrency() >= 2 ? std::clamp(height / BandRows, 1, MaxBands) : 1;
-    std::int32_t firstRow[MaxBands + 1];
-    std::int32_t bandHeight = 0;
-    for (std::int32_t b = 0; b <= bands; ++b) {
-        firstRow[b] = std::int32_t(std::int64_t(height) * b / bands);
-        if (b > 0)
-            bandHeight = std::max(bandHeight, firstRow[b] - firstRow[b - 1]);
-    }
-
-    auto jobFor = [&](std::int32_t rowBegin, std::int32_t rowEnd, std::uint32_t* pixelStack,
-                      std::uint32_t* segmentStack) {
-        return escape::FloodJob{.xs = w.xs.data(),
-                                .ys = w.ys.data(),
-                                .width = width,
-                                .height = height,
-                                .segmentsPerRow = segmentsPerRow,
-                                .rowBegin = rowBegin,
-                                .rowEnd = rowEnd,
-                                .seedEdges = true,
-                                .borders = nullptr,
-                                .borderCount = 0,
-                                .levels = w.levels.data(),
-                                .masks = w.masks.data(),
-                                .pixelStack = pixelStack,
-                                .pixelTop = 0,
-                                .segmentStack = segmentStack,
-                                .segmentTop = 0,
-                                .levelOfCount = w.levelOfCount.data(),
-                                .maxIter = w.maxIter,
-                                .cap = CheapSteps};
-    };
-
-    // The bands: each thread floods its own first band (band 0 here, band 1
-    // on the second thread), then the next band not taken; it clears a
-    // band's rows first, and works on its own end of the stacks (a band is at
-    // most half the canvas rounded up when there are two or more).
-    std::atomic<std::int32_t> nextBand{2};
     const Isa isa = isa_;
-    auto work = [&](int half, std::int64_t* done) {
-        const std::size_t pixelOffset =
-            half ? w.pixelStack.room - std::size_t(bandHeight) * std::size_t(width) : 0;
-        const std::size_t segmentOffset =
-            half ? w.segmentStack.room - std::size_t(bandHeight) * std::size_t(segmentsPerRow) : 0;
-        for (std::int32_t b = half;; b = nextBand.fetch_add(1, std::memory_order_relaxed)) {
-            if (b >= bands)
+    const std::int32_t segmentsPerRow = std::int32_t(segmentsPerRow_);
+    auto run = [this, &w, isa, segmentsPerRow] {
+        std::unique_lock lock(w.mutex);
+        for (;;) {
+            w.changed.wait(lock, [&] {
+                return w.stop || w.nextBand >= w.bands || w.nextBand < w.reached + BandsAhead;
+            });
+            if (w.stop || w.nextBand >= w.bands)
                 return;
-            const std::int32_t r0 = firstRow[b], r1 = firstRow[b + 1];
-            std::fill(w.masks.begin() + std::ptrdiff_t(r0) * segmentsPerRow,
-                      w.masks.begin() + std::ptrdiff_t(r1) * segmentsPerRow,
-                      escape::SegmentMasks{});
-            escape::FloodJob job = jobFor(r0, r1, w.pixelStack.data.get() + pixelOffset,
-                                          w.segmentStack.data.get() + segmentOffset);
-            escape::flood(isa, job);
-            done[0] += job.cheapPixels;
-            done[1] += job.deepPixels;
+            const std::int32_t b = w.nextBand++;
+            lock.unlock();
+            std::int64_t cheap = 0, deep = 0;
+            floodBand(isa, w, b, segmentsPerRow, w.helperPixelStack.data.get(),
+                      w.helperSegmentStack.data.get(), &cheap, &deep);
+            lock.lock();
+            w.helperCheap += cheap;
+            w.helperDeep += deep;
+            w.flooded[std::size_t(b)] = true;
+            w.changed.notify_all();
         }
     };
-    std::int64_t mine[2] = {0, 0}, helper[2] = {0, 0};
-    if (bands > 1) {
-        std::thread second;
-        try {
-            second = std::thread(work, 1, helper);
-        } catch (const std::system_error&) {
-            // No second thread to be had: this one floods every band.
-        }
-        work(0, mine);
-        if (second.joinable())
-            second.join();
-        else
-            work(1, mine); // band 1, after all the others
-    } else {
-        work(0, mine);
+    try {
+        w.helper = std::thread(run);
+    } catch (const std::system_error&) {
+        // No second thread to be had: the pass's thread floods every band.
     }
+}
 
-    // Across the borders of the bands: one flood over the whole canvas that
-    // starts from what each border row owes the row across it.
-    if (bands > 1) {
-        escape::FloodJob job =
-            jobFor(0, height, w.pixelStack.data.get(), w.segmentStack.data.get());
-        job.seedEdges = false;
-        job.borders = firstRow + 1;
-        job.borderCount = bands - 1;
-        escape::flood(isa, job);
-        mine[0] += job.cheapPixels;
-        mine[1] += job.deepPixels;
+void LevelEngine::stopHelper()
+{
+    Work& w = *work_;
+    if (!w.helper.joinable())
+        return;
+    {
+        const std::lock_guard lock(w.mutex);
+        w.stop = true;
     }
-    stats_.cheapPixels = mine[0] + helper[0];
-    stats_.deepPixels = mine[1] + helper[1];
-    stats_.helperPixels = helper[0] + helper[1];
+    w.changed.notify_all();
+    w.helper.join();
+}
+
+// Floods and catches up bands until `bands` of them are ready, on this
+// thread where the second one has not taken them.
+void LevelEngine::advance(std::int32_t bands)
+{
+    Work& w = *work_;
+    const std::int32_t segmentsPerRow = std::int32_t(segmentsPerRow_);
+    bands = std::min(bands, w.bands);
+    while (w.caughtUp < bands) {
+        const std::int32_t b = w.caughtUp;
+        {
+            std::unique_lock lock(w.mutex);
+            while (!w.flooded[std::size_t(b)]) {
+                if (w.nextBand <= b) {
+                    // Nobody has started it (or one before it): this thread
+                    // floods the first band not taken.
+                    const std::int32_t mine = w.nextBand++;
+                    lock.unlock();
+                    floodBand(isa_, w, mine, segmentsPerRow, w.pixelStack.data.get(),
+                              w.segmentStack.data.get(), &stats_.cheapPixels, &stats_.deepPixels);
+                    lock.lock();
+                    w.flooded[std::size_t(mine)] = true;
+                } else {
+                    w.changed.wait(lock);
+                }
+            }
+        }
+        // Across the border above it: what the border row and the row above
+        // owe each other, spread anywhere in the bands ready so far and this
+        // one (never below, where the second thread may be at work).
+        if (b > 0) {
+            escape::FloodJob job =
+                jobFor(w.xs, w.ys, segmentsPerRow, 0, w.firstRow[std::size_t(b) + 1],
+                       w.levels.data(), w.masks.data(), w.pixelStack.data.get(),
+                       w.segmentStack.data.get(), w.levelOfCount.data(), w.maxIter);
+            job.seedEdges = false;
+            job.borders = &w.firstRow[std::size_t(b)];
+            job.borderCount = 1;
+            escape::flood(isa_, job);
+            stats_.cheapPixels += job.cheapPixels;
+            stats_.deepPixels += job.deepPixels;
+        }
+        w.caughtUp = b + 1;
+        readyRows_ = w.firstRow[std::size_t(b) + 1];
+        {
+            const std::lock_guard lock(w.mutex);
+            w.reached = w.caughtUp;
+        }
+        w.changed.notify_all();
+    }
+}
+
+void LevelEngine::prepareRows(std::int32_t row)
+{
+    if (!armed() || row < readyRows_)
+        return;
+    const Work& w = *work_;
+    // The band holding `row`, and every one above it.
+    const auto holding = std::upper_bound(w.firstRow.begin(), w.firstRow.end(), row);
+    advance(std::int32_t(holding - w.firstRow.begin()));
+}
+
+bool LevelEngine::settle(std::int32_t col, std::int32_t row)
+{
+    if (!armed() || std::uint32_t(col) >= std::uint32_t(width_) ||
+        std::uint32_t(row) >= std::uint32_t(height_))
+        return false;
+    prepareRows(std::min(row + 1, height_ - 1));
+    if (known(col, row))
+        return true;
+    if (work_->caughtUp < work_->bands) {
+        // A pixel only a band further down leads the flood to (rare): the
+        // whole canvas, then.
+        ++stats_.waitsForAll;
+        advance(work_->bands);
+    }
+    return known(col, row);
 }
 
 } // namespace explorer::engine

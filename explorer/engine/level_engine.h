@@ -1,7 +1,10 @@
 // The render engine: the levels of a render pass's canvas, worked out ahead
-// of the pass from its plane values (escape.h, in vector lanes on up to two
-// threads). Knows nothing of windows. One pass arms it; a nested pass simply
-// arms it again, which drops what the outer pass had.
+// of the pass from its plane values (escape.h, in vector lanes), in bands of
+// rows: a second thread floods a few bands ahead of the rows the pass has
+// reached, and the pass's own thread floods a band itself when it gets there
+// first. Knows nothing of windows. One pass arms it; a nested pass simply
+// arms it again, which stops and drops what the outer pass had. Everything
+// but the second thread's flooding runs on the thread that armed it.
 #pragma once
 
 #include <cstddef>
@@ -24,6 +27,9 @@ struct EngineStats {
     std::int64_t deepPixels = 0;
     std::int64_t helperPixels = 0;
     std::int64_t misses = 0;
+    // Queries that had to wait for the whole canvas, not just the bands
+    // down to the row asked for.
+    std::int64_t waitsForAll = 0;
 };
 
 class LevelEngine {
@@ -40,8 +46,19 @@ public:
     // point could overflow, leave it unarmed, and then no level is known.
     bool arm(std::span<const double> xs, std::span<const double> ys, std::int32_t maxIter,
              std::int32_t colorCycle);
-    // Forgets the levels (the memory is kept for the next pass).
+    // Stops the second thread and forgets the levels (the memory is kept for
+    // the next pass).
     void release();
+
+    // Makes the levels of the rows down to `row` known as far as the bands
+    // down to it tell (flooding them on this thread if the second has not
+    // got there), so that the queries below can answer for them.
+    void prepareRows(std::int32_t row);
+    // Whether pixel (col, row) is known once the bands down to the row below
+    // it are flooded, or failing that, the whole canvas; for a pixel the
+    // pass is about to evaluate (the queries below stay as they were for any
+    // other).
+    bool settle(std::int32_t col, std::int32_t row);
 
     // Off: arm leaves the engine unarmed, so the pass iterates every pixel
     // itself.
@@ -54,12 +71,14 @@ public:
     std::int32_t width() const { return width_; }
     std::int32_t height() const { return height_; }
 
+    // The rows the queries answer for so far: 0 to readyRows() - 1.
+    std::int32_t readyRows() const { return readyRows_; }
     // Whether the level of pixel (col, row) is known; false outside the
-    // armed canvas.
+    // armed canvas and below the ready rows.
     bool known(std::int32_t col, std::int32_t row) const
     {
         return std::uint32_t(col) < std::uint32_t(width_) &&
-               std::uint32_t(row) < std::uint32_t(height_) &&
+               std::uint32_t(row) < std::uint32_t(readyRows_) &&
                (knownByte(row, col / 8) >> (col % 8) & 1);
     }
     // The level of a known pixel.
@@ -67,9 +86,8 @@ public:
     {
         return levels_[std::size_t(row) * std::size_t(width_) + std::size_t(col)];
     }
-    // The pixels col .. col + 7 of a row inside the armed canvas (col + 8 <=
-    // width()): bit i of `known` says whether pixel col + i is known, byte i
-    // of `levels` is its level where it is.
+    // The pixels col .. col + 7 of a ready row (col + 8 <= width()): bit i of `known` says whether
+    // pixel col + i is known, byte i of `levels` is its level where it is.
     struct Eight {
         unsigned known;
         std::uint64_t levels;
@@ -95,15 +113,17 @@ private:
     {
         return known_[(std::size_t(row) * segmentsPerRow_ + std::size_t(seg)) * knownStride_];
     }
-    void flood();
+    void startHelper();
+    void stopHelper();
+    void advance(std::int32_t bands);
 
-    struct Work; // buffers and stacks of the flood
+    struct Work; // buffers, stacks, bands and the second thread
     std::unique_ptr<Work> work_;
     bool enabled_ = true;
     Isa isa_;
     EngineStats stats_;
     // Views of the armed levels, for the queries.
-    std::int32_t width_ = 0, height_ = 0;
+    std::int32_t width_ = 0, height_ = 0, readyRows_ = 0;
     std::size_t segmentsPerRow_ = 0, knownStride_ = 1;
     const std::uint8_t* levels_ = nullptr;
     const std::uint8_t* known_ = nullptr;

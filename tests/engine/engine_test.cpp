@@ -73,6 +73,7 @@ void expectExact(const reference::View& v, int width, int height)
         LevelEngine engine;
         engine.setIsa(isa);
         ASSERT_TRUE(engine.arm(ref.xs, ref.ys, 256, 255)) << describe(v, width, height, isa);
+        engine.prepareRows(height - 1);
         const Faults f = check(engine, ref);
         EXPECT_EQ(f.unknown, 0) << describe(v, width, height, isa)
                                 << ": levels the pass iterates that the engine does not know";
@@ -139,6 +140,7 @@ TEST(Engine, UnarmedKnowsNothing)
     const std::vector<double> xs{-1, 0, 1}, ys{0.5, 0};
     EXPECT_FALSE(engine.known(0, 0));
     ASSERT_TRUE(engine.arm(xs, ys, 256, 255));
+    engine.prepareRows(1);
     EXPECT_TRUE(engine.known(0, 0)); // an edge pixel of c = -1 + 0.5i
     EXPECT_FALSE(engine.known(-1, 0));
     EXPECT_FALSE(engine.known(3, 0));
@@ -152,6 +154,39 @@ TEST(Engine, UnarmedKnowsNothing)
     EXPECT_FALSE(engine.known(0, 0));
     engine.setEnabled(false);
     EXPECT_FALSE(engine.arm(xs, ys, 256, 255));
+}
+
+// Nothing is worked out for the whole canvas before the first rows: rows
+// become ready band by band as they are asked for, and the levels are the
+// same whichever order the bands were flooded in.
+TEST(Engine, ReadiesRowsBandByBand)
+{
+    const reference::View v{-0.75, -0.73, 0.1, 0.115};
+    const reference::Picture ref = reference::render(v, 320, 480);
+    LevelEngine engine;
+    ASSERT_TRUE(engine.arm(ref.xs, ref.ys, 256, 255));
+    EXPECT_EQ(engine.readyRows(), 0);
+    EXPECT_FALSE(engine.known(0, 0)); // not asked for yet
+    engine.prepareRows(0);
+    const int first = engine.readyRows();
+    EXPECT_GT(first, 0);
+    EXPECT_LT(first, 480 / 2);
+    EXPECT_TRUE(engine.known(0, 0));
+    engine.prepareRows(first); // the next band
+    EXPECT_GT(engine.readyRows(), first);
+    EXPECT_LT(engine.readyRows(), 480);
+    engine.prepareRows(479);
+    EXPECT_EQ(engine.readyRows(), 480);
+    const Faults f = check(engine, ref);
+    EXPECT_EQ(f.unknown, 0);
+    EXPECT_EQ(f.wrong, 0);
+    // Released halfway, and armed again: the second thread is stopped and
+    // the new arm starts from nothing.
+    ASSERT_TRUE(engine.arm(ref.xs, ref.ys, 256, 255));
+    engine.prepareRows(100);
+    engine.release();
+    EXPECT_EQ(engine.readyRows(), 0);
+    EXPECT_FALSE(engine.known(0, 0));
 }
 
 // Which kernels were compiled in and which of them the tests above ran. A

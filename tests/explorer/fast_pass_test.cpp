@@ -283,6 +283,30 @@ TEST(FastPass, RestartInsideAPassDrawsTheNewViewExactly)
     EXPECT_TRUE(compare(*form, reference::render(inner.view, 96, 72), true).none());
 }
 
+// The first row is painted, and events are handled, before the engine has
+// worked out the rest of the canvas: it floods bands as the pass reaches
+// them, not the whole canvas up front.
+TEST(FastPass, FirstRowsArePaintedBeforeTheCanvasIsWorkedOut)
+{
+    // The whole set in view: its top is far below the first rows (a trace
+    // asks for levels wherever the boundary it walks goes).
+    const Case c{{-2.5, 1, -1.3125, 1.3125}, 200, 480};
+    auto form = makeExplorer(c.width, c.height);
+    setView(*form, c.view.xMin, c.view.xMax, c.view.yMin, c.view.yMax);
+    std::vector<std::int32_t> readyAtTurn;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, form.get(),
+                     [&] { readyAtTurn.push_back(form->Engine.readyRows()); });
+    timer.start(0);
+    form->Command1->click();
+    timer.stop();
+    ASSERT_GE(readyAtTurn.size(), 2u);
+    EXPECT_GT(readyAtTurn.front(), 0);
+    EXPECT_LT(readyAtTurn.front(), c.height / 2);
+    EXPECT_EQ(form->Engine.stats().misses, 0);
+    EXPECT_TRUE(compare(*form, reference::render(c.view, c.width, c.height), true).none());
+}
+
 // ---- the kernels ----
 
 std::vector<escape::Isa> isas()

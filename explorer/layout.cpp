@@ -10,6 +10,27 @@
 
 namespace explorer {
 
+namespace {
+
+// The offsets that place the buttons and fields are counted in pixels of a
+// standard screen, 15 twips each, where a button is 80 x 40 pixels and a
+// field 112 pixels wide. The controls themselves are sized in twips, so on a
+// screen with finer pixels (a high-DPI screen) they take more pixels; the
+// offsets grow with them, or the buttons would overlap one another and the
+// last would fall off the bottom of the screen. On a standard screen these
+// are the plain pixel counts.
+std::int32_t standardPixelsX(int pixels)
+{
+    return tk::RoundToInt32(tk::ScaleX(float(pixels * 15)));
+}
+
+std::int32_t standardPixelsY(int pixels)
+{
+    return tk::RoundToInt32(tk::ScaleY(float(pixels * 15)));
+}
+
+} // namespace
+
 Form1::Form1() : tk::Form(QStringLiteral("Brenn's Tolv Quenfeld Program"))
 {
     createControls();
@@ -144,17 +165,17 @@ void Form1::Form_Load()
     Picture1->setWidth(ScreenH);
     Picture1->setHeight(tk::Div(3 * ScreenH, 4));
 
-    const std::int32_t b = ScreenH + tk::Div(ScreenW - ScreenH - 80, 2);
+    const std::int32_t b = ScreenH + tk::Div(ScreenW - ScreenH - standardPixelsX(80), 2);
     Command1->setLeft(b);
     Command2->setLeft(b);
     Command3->setLeft(b);
-    Command1->setTop(ScreenH - 240);
-    Command2->setTop(ScreenH - 180);
-    Command3->setTop(ScreenH - 120);
+    Command1->setTop(ScreenH - standardPixelsY(240));
+    Command2->setTop(ScreenH - standardPixelsY(180));
+    Command3->setTop(ScreenH - standardPixelsY(120));
 
     UpdateXY();
 
-    const std::int32_t f = ScreenH + tk::Div(ScreenW - ScreenH - 112, 2);
+    const std::int32_t f = ScreenH + tk::Div(ScreenW - ScreenH - standardPixelsX(112), 2);
     for (tk::TextBox* t : {Text1, Text2, Text3, Text4, Text5, Text6})
         t->setLeft(f);
 

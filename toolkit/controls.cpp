@@ -4,7 +4,13 @@
 #include "controls.h"
 
 #include <QFocusEvent>
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QStyle>
+#include <QStyleOptionFrame>
+#include <QToolTip>
 
+#include <algorithm>
 #include <cmath>
 
 namespace tk {
@@ -63,6 +69,34 @@ void TextBox::setSelLength(int length)
         setSelection(selStart_, len);
 }
 
+bool TextBox::textFits() const
+{
+    QStyleOptionFrame option;
+    initStyleOption(&option);
+    const QRect contents = style()
+                               ->subElementRect(QStyle::SE_LineEditContents, &option, this)
+                               .marginsRemoved(textMargins());
+    // The line edit keeps 2 pixels clear on either side of the text, one
+    // more for the caret, and room for glyphs that overhang their advance.
+    const QFontMetrics metrics = fontMetrics();
+    const int overhang =
+        std::max(0, -metrics.minLeftBearing()) * 2 + std::max(0, -metrics.minRightBearing());
+    return metrics.horizontalAdvance(text()) + overhang + 1 <= contents.width() - 2 * 2;
+}
+
+bool TextBox::event(QEvent* event)
+{
+    // A text cut off at the edge is shown whole in the tooltip, under the
+    // tooltip the box has of its own.
+    if (event->type() == QEvent::ToolTip && !text().isEmpty() && !textFits()) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QString tip = toolTip().isEmpty() ? text() : toolTip() + QLatin1Char('\n') + text();
+        QToolTip::showText(help->globalPos(), tip, this, rect());
+        return true;
+    }
+    return Placed<QLineEdit>::event(event);
+}
+
 // Switching to another application or opening a menu moves Qt's focus
 // too, but the field has not been left: those reasons raise no event.
 static bool isRealFocusMove(const QFocusEvent* event)
@@ -74,6 +108,19 @@ static bool isRealFocusMove(const QFocusEvent* event)
 void TextBox::focusInEvent(QFocusEvent* event)
 {
     QLineEdit::focusInEvent(event);
+    if (event->reason() == Qt::MouseFocusReason) {
+        // The press that moved the focus is delivered right after this
+        // event. Should none come (the focus was moved for a mouse event
+        // elsewhere), a later click must not be taken for it.
+        focusClick_ = FocusClick::Expected;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (focusClick_ == FocusClick::Expected)
+                    focusClick_ = FocusClick::None;
+            },
+            Qt::QueuedConnection);
+    }
     if (isRealFocusMove(event))
         emit GotFocus();
 }
@@ -81,8 +128,47 @@ void TextBox::focusInEvent(QFocusEvent* event)
 void TextBox::focusOutEvent(QFocusEvent* event)
 {
     QLineEdit::focusOutEvent(event);
-    if (isRealFocusMove(event))
+    focusClick_ = FocusClick::None;
+    if (isRealFocusMove(event)) {
+        // Left behind, a long number shows its sign and leading digits,
+        // wherever the caret was.
+        setCursorPosition(0);
         emit LostFocus();
+    }
+}
+
+// The left click that brings the focus in is the user entering the box: the
+// focus handler has selected the text for typing over, and placing the
+// caret (or dragging a selection) at that click would undo it. Other
+// buttons keep their use (the context menu, pasting the X selection).
+void TextBox::mousePressEvent(QMouseEvent* event)
+{
+    if (focusClick_ == FocusClick::Expected && event->button() == Qt::LeftButton) {
+        focusClick_ = FocusClick::Held;
+        event->accept();
+        return;
+    }
+    focusClick_ = FocusClick::None;
+    QLineEdit::mousePressEvent(event);
+}
+
+void TextBox::mouseMoveEvent(QMouseEvent* event)
+{
+    if (focusClick_ == FocusClick::Held) {
+        event->accept();
+        return;
+    }
+    QLineEdit::mouseMoveEvent(event);
+}
+
+void TextBox::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (focusClick_ == FocusClick::Held && event->button() == Qt::LeftButton) {
+        focusClick_ = FocusClick::None;
+        event->accept();
+        return;
+    }
+    QLineEdit::mouseReleaseEvent(event);
 }
 
 Label::Label(const QString& caption, QWidget* parent) : Placed<QLabel>(caption, parent) {}

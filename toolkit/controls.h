@@ -42,6 +42,11 @@ signals:
     void Click();
 };
 
+// A text box. Besides the events, it keeps a narrow box readable: a text
+// written by the program, and any text once the focus has left, is shown
+// from its start; a tooltip shows the whole text when it does not fit.
+// The click that moves the focus into the box only enters it, so that what
+// the focus handler selected stays selected; later clicks place the caret.
 class TextBox : public Placed<QLineEdit> {
     Q_OBJECT
 public:
@@ -50,6 +55,8 @@ public:
     // Writing the text runs the Change handler inside the write, also when
     // the text is the one already shown.
     void setText(const QString& text);
+    // Whether the whole text fits into the box without scrolling.
+    bool textFits() const;
     void setSelStart(int start);
     void setSelLength(int length);
     bool Enabled() const { return isEnabled(); }
@@ -61,11 +68,21 @@ signals:
     void LostFocus();
 
 protected:
+    bool event(QEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    // Where the click that brought the focus is: expected (the focus came
+    // from a mouse press about to be delivered), being held (its press was
+    // taken, the move and release that follow are taken too), or none.
+    enum class FocusClick { None, Expected, Held };
+
     int selStart_ = 0;
+    FocusClick focusClick_ = FocusClick::None;
 };
 
 class Label : public Placed<QLabel> {

@@ -3,18 +3,28 @@
 
 #include <QCloseEvent>
 #include <QMenuBar>
+#include <QTimer>
 
 #include <cmath>
 
+#include "client_area.h"
 #include "events.h"
 #include "units.h"
 
 namespace tk {
 
-Form::Form(const QString& caption) : client_(new QWidget(this))
+Form::Form(const QString& caption)
+    : clientArea_(new ClientArea(this)), pointerHold_(new QTimer(this))
 {
     setWindowTitle(caption);
-    setCentralWidget(client_);
+    setCentralWidget(clientArea_);
+    pointerHold_->setSingleShot(true);
+    connect(pointerHold_, &QTimer::timeout, this, &Form::showHeldMousePointer);
+}
+
+QWidget* Form::client() const
+{
+    return clientArea_->client();
 }
 
 void Form::setWindowState(int state)
@@ -43,27 +53,36 @@ void Form::setHeight(float twips)
 
 void Form::setClientSizeTwips(int width, int height)
 {
-    client_->setMinimumSize(toLogical(int(std::lround(ScaleX(float(width))))),
-                            toLogical(int(std::lround(ScaleY(float(height))))));
+    clientArea_->setDesignSize(QSize(toLogical(int(std::lround(ScaleX(float(width))))),
+                                     toLogical(int(std::lround(ScaleY(float(height)))))));
     adjustSize();
 }
 
 void Form::setMousePointer(int shape)
 {
     mousePointer_ = shape;
-    if (shape == shownMousePointer_ || showPosted_)
-        return;
-    showPosted_ = true;
-    QMetaObject::invokeMethod(this, &Form::showMousePointer, Qt::QueuedConnection);
+    if (shape != 0) {
+        sinceBusyPointer_.start();
+        if (shape != shownMousePointer_) {
+            shownMousePointer_ = shape;
+            applyMousePointer(this, shape);
+        }
+    } else if (shownMousePointer_ != 0 && !pointerHold_->isActive()) {
+        pointerHold_->start(PointerHoldMs);
+    }
 }
 
-void Form::showMousePointer()
+void Form::showHeldMousePointer()
 {
-    showPosted_ = false;
-    if (mousePointer_ == shownMousePointer_)
+    if (mousePointer_ != 0 || shownMousePointer_ == 0)
         return;
-    shownMousePointer_ = mousePointer_;
-    applyMousePointer(this, mousePointer_);
+    const qint64 left = PointerHoldMs - sinceBusyPointer_.elapsed();
+    if (left > 0) {
+        pointerHold_->start(int(left));
+        return;
+    }
+    shownMousePointer_ = 0;
+    applyMousePointer(this, 0);
 }
 
 QMenu* Form::addMenu(const QString& caption)

@@ -3,6 +3,7 @@
 // tk::Handle, which connects a control's event to a handler under the guard.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 
 #include <type_traits>
@@ -10,16 +11,20 @@
 #include "runtime_error.h"
 
 class QMenu;
+class QTimer;
 
 namespace tk {
+
+class ClientArea;
 
 class Form : public QMainWindow {
     Q_OBJECT
 public:
     explicit Form(const QString& caption);
 
-    // The client area, parent of every control.
-    QWidget* client() const { return client_; }
+    // The client area, parent of every control. It scrolls when the window
+    // is too small to show all of the controls.
+    QWidget* client() const;
 
     // 2 maximises the window (takes effect when it is shown), 0 restores it.
     void setWindowState(int state);
@@ -28,13 +33,18 @@ public:
     // restore to changes.
     void setWidth(float twips);
     void setHeight(float twips);
-    // Sets the client area's size from design-time twips.
+    // Sizes the window for a client area of this many design-time twips (at
+    // most two thirds of the screen); the user may make it smaller.
     void setClientSizeTwips(int width, int height);
-    // 0 default, 11 hourglass. The window system is told at the next turn
-    // of event processing, once, whatever the shape went through meanwhile:
-    // it shows nothing before then anyway, and a render pass switches to the
-    // hourglass and back for every trace, thousands of times per row.
+    // 0 default, 11 hourglass. A busy shape is shown at once, so that the
+    // hourglass shows while a handler that does not yield (a boundary trace)
+    // is still running. The way back to the default shape is shown once no
+    // busy shape has been asked for during PointerHoldMs: a render pass
+    // traces many small regions in quick succession, and telling the window
+    // system about each one would cost more than the traces themselves and
+    // make the pointer flicker.
     void setMousePointer(int shape);
+    static constexpr int PointerHoldMs = 200;
     int MousePointer() const { return mousePointer_; }
 
     QMenu* addMenu(const QString& caption);
@@ -46,12 +56,13 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void showMousePointer();
+    void showHeldMousePointer();
 
-    QWidget* client_;
+    ClientArea* clientArea_;
     int mousePointer_ = 0;
     int shownMousePointer_ = 0;
-    bool showPosted_ = false;
+    QTimer* pointerHold_;
+    QElapsedTimer sinceBusyPointer_;
 };
 
 // Pointer shape from its number: 0 default, 2 crosshair, 11 hourglass,

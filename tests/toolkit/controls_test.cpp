@@ -1,5 +1,7 @@
 // Controls as the handlers rely on them, and the handler guard.
+#include <QElapsedTimer>
 #include <QSignalSpy>
+#include <QWindow>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -124,29 +126,38 @@ TEST(Guard, HandleConnectsThroughTheGuard)
     EXPECT_EQ(testing_support::takeReports().size(), 2u);
 }
 
-// The window's pointer reaches the window system once per turn of event
-// processing, in the shape it has by then: switching to the hourglass and
-// back within one handler (a boundary trace) shows nothing, a shape kept
-// until events are processed is shown.
-TEST(Form, PointerIsShownAtTheNextTurnOfEvents)
+// A busy pointer reaches the window, and the window system, at once: inside
+// the handler that asked for it, without any turn of event processing. The
+// way back to the default shape waits until no busy shape has been asked for
+// during the hold time, so a run of short traces shows one steady hourglass.
+TEST(Form, BusyPointerIsShownAtOnceAndHeldBriefly)
 {
     tk::Form w("W");
-    w.setMousePointer(11);
-    w.setMousePointer(0);
-    EXPECT_EQ(w.MousePointer(), 0);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(w.cursor().shape(), Qt::ArrowCursor);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    ASSERT_NE(w.windowHandle(), nullptr);
 
     w.setMousePointer(11);
     EXPECT_EQ(w.MousePointer(), 11);
-    QCoreApplication::processEvents();
     EXPECT_EQ(w.cursor().shape(), Qt::WaitCursor);
+    EXPECT_EQ(w.windowHandle()->cursor().shape(), Qt::WaitCursor) << "told the window system";
 
-    w.setMousePointer(0);
+    QElapsedTimer sinceLastBusy;
+    for (int trace = 0; trace < 100; ++trace) {
+        w.setMousePointer(0);
+        w.setMousePointer(11);
+        sinceLastBusy.start();
+        w.setMousePointer(0);
+    }
+    EXPECT_EQ(w.MousePointer(), 0);
+    EXPECT_EQ(w.cursor().shape(), Qt::WaitCursor) << "held, not flickering";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.cursor().shape() == Qt::ArrowCursor; }, 5000));
+    EXPECT_GE(sinceLastBusy.elapsed(), tk::Form::PointerHoldMs);
+    EXPECT_EQ(w.windowHandle()->cursor().shape(), Qt::ArrowCursor);
+
+    // Busy again after the default has been shown: at once again.
     w.setMousePointer(11);
-    w.setMousePointer(0);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(w.cursor().shape(), Qt::ArrowCursor);
+    EXPECT_EQ(w.windowHandle()->cursor().shape(), Qt::WaitCursor);
 }
 
 } // namespace

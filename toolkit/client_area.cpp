@@ -50,7 +50,7 @@ QSize ClientArea::sizeHint() const
 
 QSize ClientArea::minimumSizeHint() const
 {
-    const QSize room = screen()->availableSize() * 2 / 3;
+    const QSize room = screen()->availableSize() / 2;
     return controlsExtent().boundedTo(room);
 }
 
@@ -68,6 +68,14 @@ QSize ClientArea::controlsExtent() const
                            : QSize(0, 0);
 }
 
+void ClientArea::refreshExtent()
+{
+    widget()->updateGeometry();
+    updateGeometry();
+    // The frame takes the new extent when it lays itself out again.
+    QCoreApplication::postEvent(this, new QEvent(QEvent::LayoutRequest));
+}
+
 bool ClientArea::eventFilter(QObject* watched, QEvent* event)
 {
     switch (event->type()) {
@@ -80,12 +88,8 @@ bool ClientArea::eventFilter(QObject* watched, QEvent* event)
     case QEvent::Show:
     case QEvent::Hide:
     case QEvent::ChildRemoved:
-        if (watched != widget() || event->type() == QEvent::ChildRemoved) {
-            // The frame takes the new extent when it lays itself out again.
-            widget()->updateGeometry();
-            updateGeometry();
-            QCoreApplication::postEvent(this, new QEvent(QEvent::LayoutRequest));
-        }
+        if (watched != widget() || event->type() == QEvent::ChildRemoved)
+            refreshExtent();
         break;
     default:
         break;

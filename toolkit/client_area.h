@@ -22,13 +22,17 @@ public:
     void setDesignSize(QSize size);
     QSize sizeHint() const override;
     // The least the window may be shrunk to: all of the controls, but never
-    // more than two thirds of the screen, which leaves room for the frame,
-    // the menu bar and the desktop's panels on any screen.
+    // more than half the screen, which leaves room for the frame, the menu
+    // bar and the desktop's panels on any screen. The window's first size
+    // (at most two thirds of the screen) is never below it, so that nothing
+    // resizes a window that the window manager has maximised.
     QSize minimumSizeHint() const override;
 
     // The bottom-right corner of the controls that are not hidden, in the
     // client area's coordinates: how far it must scroll.
     QSize controlsExtent() const;
+    // Makes the frame and the window take a new extent into account.
+    void refreshExtent();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

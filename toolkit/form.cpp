@@ -27,6 +27,13 @@ QWidget* Form::client() const
     return clientArea_->client();
 }
 
+void Form::setVisible(bool visible)
+{
+    if (visible && !isVisible())
+        clientArea_->refreshExtent();
+    QMainWindow::setVisible(visible);
+}
+
 void Form::setWindowState(int state)
 {
     QMainWindow::setWindowState(state == 2 ? Qt::WindowMaximized : Qt::WindowNoState);

@@ -49,6 +49,11 @@ public:
 
     QMenu* addMenu(const QString& caption);
 
+    // Takes the controls' final places into the window's minimum size before
+    // the window is first mapped (a control moved while the window is hidden
+    // reports its move only when shown).
+    void setVisible(bool visible) override;
+
 protected:
     // Closing the window while a handler is on the stack (a render pass, a
     // pause, a dialog) ends the program at once rather than leaving that

@@ -105,6 +105,10 @@ def selection_of(node):
     return tuple(text.getSelection(0))
 
 
+def caret_of(node):
+    return node.queryText().caretOffset
+
+
 def extents_of(node):
     e = node.queryComponent().getExtents(pyatspi.XY_SCREEN)
     return e.x, e.y, e.width, e.height
@@ -169,6 +173,19 @@ def xdotool(*args):
 
 def type_keys(text):
     xdotool("type", "--delay", "15", "--", text)
+
+
+def click_at(x, y):
+    """A left click at screen position (x, y), from the X server's test
+    extension, as a user's click arrives."""
+    xdotool("mousemove", str(x), str(y))
+    xdotool("click", "1")
+
+
+def click_into(node, fraction=0.5):
+    """Clicks into a control at `fraction` of its width, half-way down."""
+    x, y, w, h = extents_of(node)
+    click_at(x + max(1, min(w - 2, int(w * fraction))), y + h // 2)
 
 
 def park_pointer():

@@ -6,8 +6,9 @@ from a Reset."""
 
 import os
 
-from atspi_driver import (Atspi, Program, Run, TimeLimit, check, check_equal, find_all,
-                          children, has_state, press, selection_of, text_of, wait_for, xdotool)
+from atspi_driver import (Atspi, Program, Run, TimeLimit, caret_of, check, check_equal,
+                          children, click_into, find_all, has_state, press, selection_of,
+                          text_of, type_keys, wait_for, xdotool)
 
 TITLE = "Brenn's Tolv Loan Calculator"
 FIELDS = ["Loan Amount", "Interest Rate", "# of Months", "Monthly Payment"]
@@ -62,6 +63,36 @@ def start_up():
     first = ui["Loan Amount"]
     wait_for("the focus in 'Loan Amount'", lambda: has_state(first, Atspi.StateType.FOCUSED), 5)
     check_equal(selection_of(first), (0, len("$0.00")), "selection in 'Loan Amount' after start-up")
+
+
+def click_and_type_over(name, typed):
+    """Clicks into a field that does not have the focus, as a user does with
+    the mouse, and types over it."""
+    field = ui[name]
+    check(not has_state(field, Atspi.StateType.FOCUSED), f"{name!r} has the focus already")
+    before = text_of(field)
+    click_into(field)
+    wait_for(f"the focus in {name!r}", lambda: has_state(field, Atspi.StateType.FOCUSED), 5)
+    wait_for(f"all of {name!r} selected by the click",
+             lambda: selection_of(field) == (0, len(before)), 5)
+    type_keys(typed)
+    wait_for(f"{name!r} to read {typed!r} (typed over {before!r})",
+             lambda: text_of(field) == typed, 5)
+
+
+def clicks_select_for_typing_over():
+    # The start texts are typed over, never run into ("0.006.5", "0360").
+    click_and_type_over("Interest Rate", "6.5")
+    click_and_type_over("# of Months", "360")
+    # A second click inside the field that has the focus places the caret:
+    # at the far right, after the last character.
+    field = ui["# of Months"]
+    click_into(field, 0.97)
+    wait_for("the caret after '360' and nothing selected",
+             lambda: caret_of(field) == 3 and selection_of(field) is None, 5)
+    type_keys("0")
+    wait_for("'# of Months' to read '3600'", lambda: text_of(field) == "3600", 5)
+    reset()
 
 
 def compute_needs_three():
@@ -219,6 +250,8 @@ def exit_ends_program():
 STARTED = "start-up: four start texts, all enabled, focus in Loan Amount"
 try:
     run.case(STARTED, start_up)
+    run.case("a click into a field selects it, typing replaces it; a second click places "
+             "the caret", clicks_select_for_typing_over, needs=[STARTED])
     run.case("Compute with fewer than three fields given does nothing", compute_needs_three,
              needs=[STARTED])
     for term, given, missing, expected in COMPUTATIONS:

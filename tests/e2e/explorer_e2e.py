@@ -11,9 +11,9 @@ import time
 
 from PIL import Image, ImageChops
 
-from atspi_driver import (Atspi, Failure, NameChanges, Program, Run, TimeLimit, check,
-                          check_equal, extents_of, find_all, has_state, park_pointer, press,
-                          screenshot, text_of, type_keys, wait_for, xdotool)
+from atspi_driver import (Atspi, Failure, NameChanges, Program, Run, TimeLimit, caret_of, check,
+                          check_equal, click_into, extents_of, find_all, has_state, park_pointer,
+                          press, screenshot, selection_of, text_of, type_keys, wait_for, xdotool)
 
 TITLE = "Brenn's Tolv Quenfeld Program"
 # Accessible name of each field and its text after start-up.
@@ -206,6 +206,33 @@ def restart_burst():
     canvas_matches_reference()
 
 
+def click_selects_field():
+    # Clicking into the left-edge field selects its text, so typing -2 gives
+    # "-2" (once "-4-2" at start-up); a second click inside it places the
+    # caret.
+    field = ui["Left edge"]
+    before = text_of(field)
+    check(not has_state(field, Atspi.StateType.FOCUSED), "'Left edge' has the focus already")
+    click_into(field)
+    wait_for("the focus in 'Left edge'", lambda: has_state(field, Atspi.StateType.FOCUSED), 5)
+    wait_for(f"all of {before!r} selected by the click",
+             lambda: selection_of(field) == (0, len(before)), 5)
+    type_keys("-2")
+    wait_for("'Left edge' to read '-2'", lambda: text_of(field) == "-2", 5)
+    click_into(field, 0.97)
+    wait_for("the caret after '-2' and nothing selected",
+             lambda: caret_of(field) == 2 and selection_of(field) is None, 5)
+    type_keys("5")
+    wait_for("'Left edge' to read '-25'", lambda: text_of(field) == "-25", 5)
+    # Clicking into another field leaves this one and enters that one.
+    width = ui["Width"]
+    click_into(width)
+    wait_for("the focus in 'Width', its text selected",
+             lambda: has_state(width, Atspi.StateType.FOCUSED)
+             and selection_of(width) == (0, len(text_of(width))), 5)
+    check_equal(text_of(field), "-25", "'Left edge' after leaving it")
+
+
 def exit_ends_program():
     press(ui["Exit"], settle=False)
     check_equal(program.wait_exit(10), 0, "exit status after Exit")
@@ -222,6 +249,8 @@ try:
              named_pipe_is_refused, needs=[STARTED])
     run.case(f"a burst of {BURST_CLICKS} clicks on Restart: alive, back to Go, new view drawn",
              restart_burst, needs=[STARTED])
+    run.case("a click into a field selects it, typing replaces it; a second click places "
+             "the caret", click_selects_field, needs=[STARTED])
     run.case("Exit ends the program with status 0", exit_ends_program,
              needs=[STARTED])
 except TimeLimit:

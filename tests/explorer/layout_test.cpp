@@ -127,6 +127,13 @@ TEST(StartUp, WindowFitsTheScreenWithEveryControlOnIt)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     QApplication::processEvents();
 
+    // The size the window is restored to is at least its minimum size: were
+    // it less, the window would be resized once shown, and a window manager
+    // that has maximised it takes that resize as un-maximising it.
+    const QSize restored = form.normalGeometry().size();
+    EXPECT_LE(form.minimumSize().width(), restored.width());
+    EXPECT_LE(form.minimumSize().height(), restored.height());
+
     const QScreen* screen = form.screen();
     const QRect free = screen->availableGeometry();
     EXPECT_TRUE(form.isMaximized());

@@ -63,10 +63,12 @@ void TextBox::setSelStart(int start)
 void TextBox::setSelLength(int length)
 {
     const int len = qBound(0, length, int(text().size()) - selStart_);
+    // The caret goes to the start of the selection, so that a box too narrow
+    // for its text shows where the selected text begins, not its tail.
     if (len == 0)
         setCursorPosition(selStart_);
     else
-        setSelection(selStart_, len);
+        setSelection(selStart_ + len, -len);
 }
 
 bool TextBox::textFits() const

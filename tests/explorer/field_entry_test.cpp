@@ -61,12 +61,22 @@ int firstVisibleCharacter(tk::TextBox* box)
 TEST(FieldEntry, ClickIntoEachFieldSelectsItAndTypingReplacesIt)
 {
     auto form = shownExplorer(false);
+    // Numbers longer than the fields, so that entering one could scroll.
+    setView(*form, -0.0133333333333333, 0.0277777777777778, -0.0123456789012346,
+            0.0185185185185185);
+    form->FieldsStale = explorer::True;
+    form->UpdateXY();
+    for (tk::TextBox* box : fieldsOf(*form))
+        ASSERT_FALSE(box->textFits()) << box->Text().toStdString();
     form->Picture1->setFocus();
+    // Typing into one field and leaving it rewrites the others; each is
+    // entered with what that left in it.
     for (tk::TextBox* box : fieldsOf(*form)) {
         const QString before = box->Text();
         click(box, box->rect().center());
         ASSERT_TRUE(box->hasFocus()) << before.toStdString();
         EXPECT_EQ(box->selectedText(), before) << "whole text selected on entering";
+        EXPECT_EQ(firstVisibleCharacter(box), 0) << "the start of the selected text in view";
         QTest::keyClicks(box, "-2");
         EXPECT_EQ(box->Text(), "-2") << "typed over " << before.toStdString();
     }

@@ -25,6 +25,7 @@
 #include "calculator_fixture.h"
 #include "toolkit/common_dialog.h"
 #include "toolkit/numbers.h"
+#include "toolkit/units.h"
 
 namespace {
 
@@ -99,14 +100,20 @@ QByteArray readAll(const QString& path)
 
 TEST_F(ResultToolsTest, MenuBarAboveAndStatusLineBelowLeaveTheClientAreaAsDesigned)
 {
+    // The client area sits in the window's central frame (which would scroll
+    // it in a window too small for it), shown whole at its design size of
+    // 6480 x 4095 twips.
+    const QWidget* frame = form->centralWidget();
     const QWidget* area = form->client();
-    EXPECT_LE(form->menuBar()->geometry().bottom(), area->geometry().top());
-    EXPECT_GE(tools->statusLine()->geometry().top(), area->geometry().bottom());
-    EXPECT_EQ(area->minimumSize(), area->size());
+    EXPECT_LE(form->menuBar()->geometry().bottom(), frame->geometry().top());
+    EXPECT_GE(tools->statusLine()->geometry().top(), frame->geometry().bottom());
+    EXPECT_EQ(area->size(), frame->size()) << "nothing to scroll";
+    EXPECT_EQ(area->size(), QSize(tk::toLogical(int(std::lround(tk::ScaleX(6480)))),
+                                  tk::toLogical(int(std::lround(tk::ScaleY(4095))))));
     // The window is the client area plus the two bars, no wider.
-    EXPECT_EQ(form->width(), area->width());
+    EXPECT_EQ(form->width(), frame->width());
     EXPECT_EQ(form->height(),
-              form->menuBar()->height() + area->height() + tools->statusLine()->height());
+              form->menuBar()->height() + frame->height() + tools->statusLine()->height());
     EXPECT_TRUE(status().isEmpty());
 }
 

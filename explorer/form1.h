@@ -19,6 +19,10 @@
 class QMenu;
 
 namespace explorer {
+class ExplorerFeatures;
+}
+
+namespace explorer {
 
 using Flag = std::int16_t; // true = -1, false = 0
 constexpr Flag True = -1;
@@ -176,6 +180,18 @@ public:
     // Passes on the stack, and a restart waiting for the innermost one
     // (render.cpp): bounds the nesting of "Re&start".
     PassNesting Passes;
+
+    // What the window offers beyond its designed controls (explorer_features.h);
+    // a child object, made by the constructor.
+    ExplorerFeatures* Features = nullptr;
+
+signals:
+    // "&Go"/"Re&start" begins; the pass has read the view it draws (the
+    // bounds as they stand now); the pass and its handler are through
+    // (also when an error ended them). Passes nest, and so do these.
+    void passStarting();
+    void viewChosen();
+    void passEnded();
 };
 
 // The grids as the boundary trace sees them: outside the canvas reads 1, a

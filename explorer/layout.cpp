@@ -5,6 +5,7 @@
 
 #include <QMenu>
 
+#include "explorer_features.h"
 #include "toolkit/numbers.h"
 #include "toolkit/units.h"
 
@@ -35,6 +36,7 @@ Form1::Form1() : tk::Form(QStringLiteral("Brenn's Tolv Quenfeld Program"))
 {
     createControls();
     connectHandlers();
+    Features = new ExplorerFeatures(*this);
 }
 
 void Form1::createControls()

@@ -35,6 +35,7 @@ void Form1::Command1_Click()
         return;
     }
     const PassNesting::Pass pass(Passes);
+    emit passStarting();
     {
         // A pass ended by an error must not leave the window in a running
         // state that refuses every zoom, nor with the trace's hourglass:
@@ -46,6 +47,7 @@ void Form1::Command1_Click()
             Command1->setCaption(QStringLiteral("&Go"));
             Running = False;
             Picture1->setMousePointer(2);
+            emit passEnded();
         }};
         DoIt();
     }
@@ -155,6 +157,7 @@ void Form1::DoIt()
         Picture1->setFocus();
         Picture1->Cls();
         ComputeCoordinates();
+        emit viewChosen();
         // The palette as canvas pixels, converted once; each row then goes
         // from its levels into the canvas's scan line in one step, and
         // reaches the screen with the row's Refresh.

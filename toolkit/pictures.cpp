@@ -86,7 +86,7 @@ QImage LoadPicture(const QString& fileName)
     return image;
 }
 
-void SavePicture(const QImage& picture, const QString& fileName)
+void SavePicture(const QImage& picture, const QString& fileName, const char* format)
 {
     if (picture.isNull())
         throw RuntimeError(ErrInvalidPicture, QStringLiteral("Invalid picture: nothing to save."));
@@ -96,7 +96,7 @@ void SavePicture(const QImage& picture, const QString& fileName)
     {
         QBuffer buffer(&data);
         buffer.open(QIODevice::WriteOnly);
-        QImageWriter writer(&buffer, "bmp");
+        QImageWriter writer(&buffer, format);
         if (!writer.write(picture))
             throw RuntimeError(ErrInvalidPicture,
                                QStringLiteral("Invalid picture: %1").arg(writer.errorString()));

@@ -17,13 +17,14 @@ namespace tk {
 // matching error; nothing is returned then.
 QImage LoadPicture(const QString& fileName);
 
-// Writes `picture` as a Windows bitmap. The data goes to a temporary file in
+// Writes `picture` as a Windows bitmap (or in another format Qt writes,
+// such as "png", keeping the picture's text chunks). The data goes to a temporary file in
 // the same folder, which replaces `fileName` only once it is complete, so a
 // save that fails leaves any existing file as it was. A target that exists
 // and is not a regular file (a folder, a named pipe, a device) is refused; a
 // symbolic link to a regular file is followed, and the file it names is
 // replaced. A write beyond the process's file-size limit is reported like a
 // full disk: SIGXFSZ is ignored from the first save on.
-void SavePicture(const QImage& picture, const QString& fileName);
+void SavePicture(const QImage& picture, const QString& fileName, const char* format = "bmp");
 
 } // namespace tk

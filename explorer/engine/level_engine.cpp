@@ -35,7 +35,7 @@ constexpr std::int32_t BandsAhead = 4;
 
 // The flood packs a pixel into 32 bits.
 constexpr std::int32_t MaxSide = 65535;
-constexpr std::int32_t MaxIterations = 1 << 16;
+constexpr std::int32_t MaxIterations = 1000000; // the highest limit the window offers
 
 bool safe(double v)
 {

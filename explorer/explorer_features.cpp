@@ -1,0 +1,89 @@
+// Creates the explorer's additional features and connects them to the
+// window's pass signals. Runs once, from the window's constructor.
+#include "explorer_features.h"
+
+#include <QMenu>
+
+#include "field_labels.h"
+#include "form1.h"
+#include "iteration_dialog.h"
+#include "status_line.h"
+#include "toolkit/controls.h"
+#include "toolkit/form.h"
+#include "view_export.h"
+#include "view_history.h"
+#include "wheel_zoom.h"
+
+namespace explorer {
+
+QStringList FieldTexts(const Form1& form)
+{
+    return {form.Text1->Text(), form.Text2->Text(), form.Text3->Text(),
+            form.Text4->Text(), form.Text5->Text(), form.Text6->Text()};
+}
+
+void ShowAndDraw(Form1& form, const PlaneView& view, const QStringList* fields)
+{
+    // A drag in progress owns the canvas until its release.
+    if (form.CornerDrag != False || form.CenterDrag != False)
+        return;
+    const auto setBounds = [&] {
+        form.XMin = view.xMin;
+        form.XMax = view.xMax;
+        form.YMin = view.yMin;
+        form.YMax = view.yMax;
+    };
+    setBounds();
+    if (fields && fields->size() == 6) {
+        // Each write runs its field's handler, as UpdateXY's do; the bounds
+        // the handlers leave are then replaced by the view itself.
+        tk::TextBox* boxes[] = {form.Text1, form.Text2, form.Text3,
+                                form.Text4, form.Text5, form.Text6};
+        for (int i = 0; i < 6; ++i)
+            boxes[i]->setText((*fields)[i]);
+        setBounds();
+        form.FieldsStale = False;
+    } else {
+        form.FieldsStale = True;
+        form.UpdateXY();
+    }
+    // As "Re&start" does: nested in a running pass's yield, this runs the
+    // new pass to its end, and the old one only re-plots its rows; a paused
+    // pass's wait ends once the new pass has set "&Pause".
+    form.Command1_Click();
+}
+
+ExplorerFeatures::ExplorerFeatures(Form1& form) : QObject(&form), form_(form)
+{
+    IterationsMenu = new tk::MenuItem(QStringLiteral("&Iterations..."), QKeySequence(), 0, &form);
+    form.OptionsMenu->addAction(IterationsMenu);
+    tk::Handle(IterationsMenu, &tk::MenuItem::Click, this, &ExplorerFeatures::IterationsMenu_Click);
+
+    QMenu* viewMenu = form.addMenu(QStringLiteral("&View"));
+    History = new ViewHistory(form, viewMenu);
+    Wheel = new WheelZoom(form, *this);
+    Export = new ViewExport(form, *this);
+    Status = new StatusLine(form, *this);
+    Labels = new FieldLabels(form);
+
+    connect(&form, &Form1::viewChosen, this, &ExplorerFeatures::viewChosen);
+    connect(&form, &Form1::passStarting, Status, &StatusLine::passStarting);
+    connect(&form, &Form1::passEnded, Status, &StatusLine::passEnded);
+}
+
+void ExplorerFeatures::IterationsMenu_Click(std::int16_t)
+{
+    if (const auto limit = IterationDialog::ask(form_.MaxIter, &form_))
+        form_.MaxIter = *limit;
+}
+
+void ExplorerFeatures::viewChosen()
+{
+    drawnView_ = PlaneView{form_.XMin, form_.XMax, form_.YMin, form_.YMax};
+    drawnFields_ = FieldTexts(form_);
+    drawnMaxIter_ = form_.MaxIter;
+    History->record(*drawnView_, drawnFields_);
+    Status->viewDrawn();
+}
+
+} // namespace explorer

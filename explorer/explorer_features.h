@@ -1,0 +1,71 @@
+// What the explorer offers beyond its designed controls: the iteration
+// limit, the view history, wheel zoom, PNG export of views, the status line
+// and the field labels. Created with the window, owned by it; each feature
+// hooks into the window only through its signals, its menus and its public
+// handlers.
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+
+#include "plane_view.h"
+
+namespace tk {
+class MenuItem;
+}
+
+namespace explorer {
+
+class Form1;
+class ViewHistory;
+class WheelZoom;
+class ViewExport;
+class StatusLine;
+class FieldLabels;
+
+// Shows `view` in the six fields as UpdateXY does (with the lock's
+// reshaping) and draws it at once: a new pass when none runs, a restart of
+// the running one, and a paused pass resumes with it. Given the six texts
+// the fields showed when the view was drawn before, it puts those back
+// instead and the bounds exactly as they were: a rewrite by UpdateXY can
+// move the last digits, and a view taken back must be the very same.
+void ShowAndDraw(Form1& form, const PlaneView& view, const QStringList* fields = nullptr);
+
+// The six fields' texts, Text1 to Text6.
+QStringList FieldTexts(const Form1& form);
+
+class ExplorerFeatures : public QObject {
+    Q_OBJECT
+public:
+    explicit ExplorerFeatures(Form1& form);
+
+    // Options > Iterations...
+    void IterationsMenu_Click(std::int16_t Index);
+
+    // The view the last pass started drawing (what the canvas shows once the
+    // pass is through), and the iteration limit it used; empty before the
+    // first pass.
+    const std::optional<PlaneView>& drawnView() const { return drawnView_; }
+    const QStringList& drawnFields() const { return drawnFields_; }
+    std::int32_t drawnMaxIter() const { return drawnMaxIter_; }
+
+    tk::MenuItem* IterationsMenu;
+    ViewHistory* History;
+    WheelZoom* Wheel;
+    ViewExport* Export;
+    StatusLine* Status;
+    FieldLabels* Labels;
+
+private:
+    void viewChosen();
+
+    Form1& form_;
+    std::optional<PlaneView> drawnView_;
+    QStringList drawnFields_;
+    std::int32_t drawnMaxIter_ = 0;
+};
+
+} // namespace explorer

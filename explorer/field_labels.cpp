@@ -1,0 +1,57 @@
+// The field labels: each is its field's buddy (so screen readers and the
+// label agree), right-aligned in the gap between the canvas and the field.
+#include "field_labels.h"
+
+#include <QEvent>
+#include <QLabel>
+
+#include <algorithm>
+
+#include "form1.h"
+
+namespace explorer {
+
+namespace {
+constexpr int Gap = 4; // pixels between a label and its field
+}
+
+FieldLabels::FieldLabels(Form1& form) : QObject(&form), form_(form)
+{
+    static const char* const captions[] = {"Left", "Right", "Bottom", "Top", "Width", "Height"};
+    const tk::TextBox* fields[] = {form.Text1, form.Text2, form.Text3,
+                                   form.Text4, form.Text5, form.Text6};
+    for (std::size_t i = 0; i < labels_.size(); ++i) {
+        QWidget* field = const_cast<tk::TextBox*>(fields[i]);
+        labels_[i] = new QLabel(QString::fromLatin1(captions[i]), field->parentWidget());
+        labels_[i]->setBuddy(field);
+        labels_[i]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        field->installEventFilter(this);
+        labels_[i]->show();
+    }
+    form.Picture1->installEventFilter(this);
+    place();
+}
+
+void FieldLabels::place()
+{
+    const tk::TextBox* fields[] = {form_.Text1, form_.Text2, form_.Text3,
+                                   form_.Text4, form_.Text5, form_.Text6};
+    const int canvasRight = form_.Picture1->x() + form_.Picture1->width();
+    for (std::size_t i = 0; i < labels_.size(); ++i) {
+        const QRect f = fields[i]->geometry();
+        const int wanted = labels_[i]->sizeHint().width();
+        // Right of the canvas when there is room; a narrow gap cuts the
+        // label rather than letting it cover the canvas.
+        const int left = std::max(canvasRight + 2, f.left() - Gap - wanted);
+        labels_[i]->setGeometry(left, f.top(), std::max(0, f.left() - Gap - left), f.height());
+    }
+}
+
+bool FieldLabels::eventFilter(QObject*, QEvent* event)
+{
+    if (event->type() == QEvent::Move || event->type() == QEvent::Resize)
+        place();
+    return false;
+}
+
+} // namespace explorer

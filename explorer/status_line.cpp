@@ -1,0 +1,135 @@
+// The status line's texts and its place under the canvas, which follows the
+// canvas wherever the layout puts it.
+#include "status_line.h"
+
+#include <QEvent>
+#include <QLabel>
+
+#include <algorithm>
+#include <cmath>
+
+#include "explorer_features.h"
+#include "form1.h"
+
+namespace explorer {
+
+namespace {
+constexpr int Gap = 4; // pixels between the canvas and the line
+}
+
+StatusLine::StatusLine(Form1& form, const ExplorerFeatures& features)
+    : QObject(&form), form_(form), features_(features)
+{
+    label_ = new QLabel(form.Picture1->parentWidget());
+    label_->setAccessibleName(QStringLiteral("Status"));
+    label_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    label_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label_->setWordWrap(false);
+    form.Picture1->installEventFilter(this);
+    connect(form.Picture1, &tk::PictureBox::MouseMove, this,
+            [this](std::int16_t, std::int16_t, float x, float y) { pointerAt(x, y); });
+    place();
+    refresh();
+    label_->show();
+}
+
+QString StatusLine::pointText(double re, double im)
+{
+    return QStringLiteral("x %1   y %2")
+        .arg(QString::number(re, 'g', 15), QString::number(im, 'g', 15));
+}
+
+bool StatusLine::beyondPrecision(const PlaneView& v, int lastCol, int lastRow)
+{
+    const double largest =
+        std::max({std::fabs(v.xMin), std::fabs(v.xMax), std::fabs(v.yMin), std::fabs(v.yMax)});
+    const double dx = std::fabs(v.xMax - v.xMin) / std::max(lastCol, 1);
+    const double dy = std::fabs(v.yMax - v.yMin) / std::max(lastRow, 1);
+    return dx < PrecisionLimit * largest || dy < PrecisionLimit * largest;
+}
+
+QString StatusLine::viewText(const PlaneView& v, int lastCol, int lastRow)
+{
+    const double width = std::fabs(v.xMax - v.xMin);
+    QString text =
+        width > 0 ? QStringLiteral("magnification %1")
+                        .arg(QString::number((StartView.xMax - StartView.xMin) / width, 'g', 4))
+                  : QStringLiteral("magnification unbounded");
+    if (beyondPrecision(v, lastCol, lastRow))
+        text += QStringLiteral("   ") + precisionWarning();
+    return text;
+}
+
+QString StatusLine::text() const
+{
+    return label_->text();
+}
+
+void StatusLine::passStarting()
+{
+    timings_.push_back({QElapsedTimer(), ++lastStarted_});
+    timings_.back().timer.start();
+}
+
+void StatusLine::passEnded()
+{
+    if (timings_.empty())
+        return;
+    const Timing t = timings_.back();
+    timings_.pop_back();
+    if (t.id != lastStarted_)
+        return; // a newer pass has drawn over this one's view
+    pass_ = QStringLiteral("last pass %1 s at %2 iterations")
+                .arg(QString::number(double(t.timer.nsecsElapsed()) * 1e-9, 'f', 3))
+                .arg(features_.drawnMaxIter());
+    refresh();
+}
+
+void StatusLine::viewDrawn()
+{
+    if (const auto& v = features_.drawnView())
+        view_ = viewText(*v, form_.LastCol, form_.LastRow);
+    refresh();
+}
+
+void StatusLine::pointerAt(float x, float y)
+{
+    const PlaneView shown =
+        features_.drawnView().value_or(PlaneView{form_.XMin, form_.XMax, form_.YMin, form_.YMax});
+    const int col = int(std::lround(x)), row = int(std::lround(y));
+    // On a drawn canvas the pass's own plane values; else worked out from
+    // the view.
+    const bool drawn = features_.drawnView().has_value() && col >= 0 && row >= 0 &&
+                       std::size_t(col) < form_.XValues.size() &&
+                       std::size_t(row) < form_.YValues.size();
+    point_ = drawn ? pointText(form_.XValues[std::size_t(col)], form_.YValues[std::size_t(row)])
+                   : pointText(shown.realAt(x, std::max(form_.LastCol, 1)),
+                               shown.imagAt(y, std::max(form_.LastRow, 1)));
+    refresh();
+}
+
+void StatusLine::refresh()
+{
+    QStringList second;
+    for (const QString& part : {pass_, view_})
+        if (!part.isEmpty())
+            second << part;
+    label_->setText(point_ + QLatin1Char('\n') + second.join(QStringLiteral("   ")));
+}
+
+void StatusLine::place()
+{
+    const QWidget* canvas = form_.Picture1;
+    const int lines = 2 * label_->fontMetrics().lineSpacing() + 2;
+    label_->setGeometry(canvas->x(), canvas->y() + canvas->height() + Gap, canvas->width(), lines);
+}
+
+bool StatusLine::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == form_.Picture1 &&
+        (event->type() == QEvent::Move || event->type() == QEvent::Resize))
+        place();
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace explorer

@@ -1,0 +1,87 @@
+// The view history and the View menu's three items. The views are the
+// bounds each pass read when it started; a Back or Forward shows its view in
+// the six fields as UpdateXY does and draws it at once.
+#include "view_history.h"
+
+#include <QMenu>
+
+#include "explorer_features.h"
+#include "form1.h"
+#include "toolkit/controls.h"
+#include "toolkit/form.h"
+
+namespace explorer {
+
+ViewHistory::ViewHistory(Form1& form, QMenu* viewMenu) : QObject(&form), form_(form)
+{
+    BackMenu =
+        new tk::MenuItem(QStringLiteral("&Back"), QKeySequence(Qt::ALT | Qt::Key_Left), 0, this);
+    ForwardMenu = new tk::MenuItem(QStringLiteral("&Forward"),
+                                   QKeySequence(Qt::ALT | Qt::Key_Right), 0, this);
+    HomeMenu =
+        new tk::MenuItem(QStringLiteral("&Home"), QKeySequence(Qt::ALT | Qt::Key_Home), 0, this);
+    for (tk::MenuItem* item : {BackMenu, ForwardMenu, HomeMenu})
+        viewMenu->addAction(item);
+    tk::Handle(BackMenu, &tk::MenuItem::Click, this, &ViewHistory::Back_Click);
+    tk::Handle(ForwardMenu, &tk::MenuItem::Click, this, &ViewHistory::Forward_Click);
+    tk::Handle(HomeMenu, &tk::MenuItem::Click, this, &ViewHistory::Home_Click);
+    updateItems();
+}
+
+void ViewHistory::record(const PlaneView& view, const QStringList& fields)
+{
+    if (replacePending_) {
+        replacePending_ = false;
+        views_[current_] = {view, fields};
+    } else if (views_.empty()) {
+        views_.push_back({view, fields});
+        current_ = 0;
+    } else if (views_[current_].view != view) {
+        // A restart of the same view is not a new step.
+        views_.resize(current_ + 1);
+        views_.push_back({view, fields});
+        if (views_.size() > Capacity)
+            views_.erase(views_.begin());
+        current_ = views_.size() - 1;
+    }
+    updateItems();
+}
+
+void ViewHistory::Back_Click(std::int16_t)
+{
+    if (!views_.empty() && current_ > 0)
+        goTo(current_ - 1);
+}
+
+void ViewHistory::Forward_Click(std::int16_t)
+{
+    if (current_ + 1 < views_.size())
+        goTo(current_ + 1);
+}
+
+void ViewHistory::Home_Click(std::int16_t)
+{
+    // Home is a new view like any other: it follows the current one.
+    ShowAndDraw(form_, StartView);
+}
+
+void ViewHistory::goTo(std::size_t index)
+{
+    current_ = index;
+    replacePending_ = true;
+    updateItems();
+    // A copy: the pass started here records into the history.
+    const Entry entry = views_[index];
+    ShowAndDraw(form_, entry.view, &entry.fields);
+    // A pass that did not start (a drag in progress) leaves nothing to
+    // replace.
+    replacePending_ = false;
+}
+
+void ViewHistory::updateItems()
+{
+    BackMenu->setEnabled(!views_.empty() && current_ > 0);
+    ForwardMenu->setEnabled(current_ + 1 < views_.size());
+}
+
+} // namespace explorer

@@ -1,0 +1,64 @@
+// The View menu's history: every view a pass draws, Back (Alt+Left),
+// Forward (Alt+Right) and Home (Alt+Home). Going back and then drawing a new
+// view drops the views ahead, as a browser does. Its handlers may run nested
+// in a pass's or a pause's yield; the pass they start runs inside them.
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+
+#include <cstddef>
+#include <vector>
+
+#include "plane_view.h"
+
+class QMenu;
+
+namespace tk {
+class MenuItem;
+}
+
+namespace explorer {
+
+class Form1;
+
+class ViewHistory : public QObject {
+    Q_OBJECT
+public:
+    // Oldest views are forgotten beyond this many.
+    static constexpr std::size_t Capacity = 1000;
+
+    ViewHistory(Form1& form, QMenu* viewMenu);
+
+    // A pass is drawing `view`, which the fields show as `fields`.
+    void record(const PlaneView& view, const QStringList& fields);
+
+    void Back_Click(std::int16_t Index);
+    void Forward_Click(std::int16_t Index);
+    void Home_Click(std::int16_t Index);
+
+    struct Entry {
+        PlaneView view;
+        QStringList fields;
+    };
+    const std::vector<Entry>& views() const { return views_; }
+    std::size_t current() const { return current_; }
+
+    tk::MenuItem* BackMenu;
+    tk::MenuItem* ForwardMenu;
+    tk::MenuItem* HomeMenu;
+
+private:
+    void goTo(std::size_t index);
+    void updateItems();
+
+    Form1& form_;
+    std::vector<Entry> views_;
+    std::size_t current_ = 0;
+    // The entry that the next recorded view replaces rather than follows:
+    // set while Back or Forward starts its pass, so that the view as the
+    // fields' rewrite left it takes that entry's place.
+    bool replacePending_ = false;
+};
+
+} // namespace explorer

@@ -1,0 +1,80 @@
+// Wheel zoom and drag cancel. The zoom works from the view the canvas shows
+// (the last pass's), so that the point under the pointer is the one the user
+// sees there, whatever has been typed or selected since.
+#include "wheel_zoom.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QWheelEvent>
+
+#include <cmath>
+
+#include "explorer_features.h"
+#include "form1.h"
+#include "toolkit/runtime_error.h"
+
+namespace explorer {
+
+WheelZoom::WheelZoom(Form1& form, const ExplorerFeatures& features)
+    : QObject(&form), form_(form), features_(features)
+{
+    form.Picture1->installEventFilter(this);
+    // Escape may reach whichever widget has the focus during a drag.
+    qApp->installEventFilter(this);
+}
+
+void WheelZoom::zoomAt(QPointF pos, int notches)
+{
+    if (notches == 0 || form_.CornerDrag != False || form_.CenterDrag != False)
+        return;
+    const PlaneView shown =
+        features_.drawnView().value_or(PlaneView{form_.XMin, form_.XMax, form_.YMin, form_.YMax});
+    const int lastCol = form_.LastCol > 0 ? form_.LastCol : 1;
+    const int lastRow = form_.LastRow > 0 ? form_.LastRow : 1;
+    const double re = shown.realAt(pos.x(), lastCol);
+    const double im = shown.imagAt(pos.y(), lastRow);
+    const PlaneView next = shown.scaledAbout(re, im, std::pow(NotchFactor, -notches));
+    for (double v : {next.xMin, next.xMax, next.yMin, next.yMax})
+        if (!std::isfinite(v))
+            return; // zoomed out beyond the doubles: nothing to show
+    ShowAndDraw(form_, next);
+}
+
+bool WheelZoom::cancelDrag()
+{
+    if (form_.CornerDrag == False && form_.CenterDrag == False)
+        return false;
+    form_.CornerDrag = False;
+    form_.CenterDrag = False;
+    // Erases the band and puts the saved view back into the bounds and
+    // fields; the pen goes back to copy mode.
+    form_.CancelSelection();
+    form_.Picture1->setDrawMode(tk::PictureBox::CopyPen);
+    form_.Picture1->setDrawStyle(tk::PictureBox::Solid);
+    // A drag happens only while no pass runs or the pass is paused.
+    form_.Picture1->setMousePointer(2);
+    return true;
+}
+
+bool WheelZoom::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Wheel && watched == form_.Picture1) {
+        auto* wheel = static_cast<QWheelEvent*>(event);
+        pendingAngle_ += wheel->angleDelta().y();
+        const int notches = pendingAngle_ / 120;
+        pendingAngle_ -= notches * 120;
+        const QPointF pos = wheel->position() * form_.Picture1->devicePixelRatio();
+        tk::guarded([&] { zoomAt(pos, notches); });
+        return true;
+    }
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
+        (form_.CornerDrag != False || form_.CenterDrag != False)) {
+        bool cancelled = false;
+        tk::guarded([&] { cancelled = cancelDrag(); });
+        return cancelled;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace explorer

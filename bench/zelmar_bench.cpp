@@ -189,6 +189,29 @@ void fastPass(benchmark::State& state, NamedView v, Canvas canvas)
     state.counters["waits_for_all"] = double(stats.waitsForAll);
 }
 
+// Deep limits: the window's pass at a higher iteration limit, with the
+// engine and without it (one pixel at a time, the plain pass), which must
+// agree to the last byte. Keyed "view canvas limit"; the plain pass's digest
+// is taken first.
+constexpr int DeepLimit = 4096;
+constexpr const char* DeepViews[] = {"spiral", "seahorse"};
+std::map<std::string, Digest> plainDeepDigests;
+std::map<std::string, bool> deepIdentical;
+
+void deepPass(benchmark::State& state, NamedView v, Canvas canvas, bool useEngine)
+{
+    auto form = makeWindow(v, canvas, false);
+    form->MaxIter = DeepLimit;
+    form->Engine.setEnabled(useEngine);
+    for (auto _ : state)
+        form->EvaluatePass();
+    const std::string key = std::string(v.name) + " " + canvas.name();
+    if (!useEngine)
+        plainDeepDigests[key] = digestOf(*form, false);
+    else if (const auto it = plainDeepDigests.find(key); it != plainDeepDigests.end())
+        deepIdentical[key] = digestOf(*form, false) == it->second;
+}
+
 // The process's peak resident memory since resetPeakMemory, in MB (Linux).
 void resetPeakMemory()
 {
@@ -339,6 +362,21 @@ int main(int argc, char** argv)
                 ->UseRealTime();
         }
 
+    const std::string deepPrefix = "deep" + std::to_string(DeepLimit);
+    for (const NamedView& v : Views)
+        for (const char* name : DeepViews)
+            if (std::string(v.name) == name) {
+                const std::string suffix = std::string("/") + v.name + "/" + canvases[0].name();
+                benchmark::RegisterBenchmark((deepPrefix + "plain" + suffix).c_str(), deepPass, v,
+                                             canvases[0], false)
+                    ->Unit(benchmark::kMillisecond)
+                    ->UseRealTime();
+                benchmark::RegisterBenchmark((deepPrefix + "fast" + suffix).c_str(), deepPass, v,
+                                             canvases[0], true)
+                    ->Unit(benchmark::kMillisecond)
+                    ->UseRealTime();
+            }
+
     SummaryReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
@@ -389,6 +427,32 @@ int main(int argc, char** argv)
                         : identical ? "yes"
                                     : "no");
         }
+    for (const NamedView& v : Views)
+        for (const char* name : DeepViews)
+            if (std::string(v.name) == name) {
+                const std::string suffix = std::string("/") + v.name + "/" + canvases[0].name();
+                const auto plain = reporter.ms.find(deepPrefix + "plain" + suffix);
+                const auto fast = reporter.ms.find(deepPrefix + "fast" + suffix);
+                if (plain == reporter.ms.end() && fast == reporter.ms.end())
+                    continue; // filtered out
+                std::string speedup = "n/a";
+                if (plain != reporter.ms.end() && fast != reporter.ms.end()) {
+                    char text[32];
+                    std::snprintf(text, sizeof text, "%.1f", plain->second / fast->second);
+                    speedup = text;
+                }
+                const auto same =
+                    deepIdentical.find(std::string(v.name) + " " + canvases[0].name());
+                std::printf("deep view=%s canvas=%s max_iter=%d plain_ms=%s fast_ms=%s "
+                            "speedup=%s identical=%s\n",
+                            v.name, canvases[0].name().c_str(), DeepLimit,
+                            millis(reporter.ms, deepPrefix + "plain" + suffix).c_str(),
+                            millis(reporter.ms, deepPrefix + "fast" + suffix).c_str(),
+                            speedup.c_str(),
+                            same == deepIdentical.end() ? "n/a"
+                            : same->second              ? "yes"
+                                                        : "no");
+            }
     for (const auto& [key, mb] : peakMemory)
         std::printf("memory %s peak_rss_mb=%.1f\n", key.c_str(), mb);
     std::fflush(stdout);

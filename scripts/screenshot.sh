@@ -1,10 +1,12 @@
 #!/bin/sh
 # Makes docs/zelmar.png, the explorer after a render, for the README: starts
 # a private X server with a window manager, renders the start view, frames a
-# zoom with the mouse, renders that, and takes the picture. Stops only what it
+# zoom with the mouse, renders that, and takes the picture. Then
+# docs/zelmar-exploring.png: a view 4e-7 wide at 4096 iterations, typed into
+# the fields, with the status line under the canvas. Stops only what it
 # started.
 #
-#   scripts/screenshot.sh [build-dir] [output.png]
+#   scripts/screenshot.sh [build-dir] [output.png] [exploring.png]
 #
 # Needs Xvfb, openbox, xdotool and ImageMagick (make deps installs them).
 set -eu
@@ -12,6 +14,7 @@ set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${1:-$ROOT/build}
 OUT=${2:-$ROOT/docs/zelmar.png}
+OUT_DEEP=${3:-$ROOT/docs/zelmar-exploring.png}
 ZELMAR=$BUILD/explorer/Zelmar
 [ -x "$ZELMAR" ] || { echo "no $ZELMAR: build first (make build)" >&2; exit 1; }
 
@@ -89,3 +92,40 @@ wait_still
 mkdir -p "$(dirname "$OUT")"
 import -window root -resize 75% -strip PNG24:"$OUT"
 echo "wrote $OUT ($(wc -c <"$OUT") bytes)"
+
+# Options > Iterations...: 4096.
+xdotool key alt+o
+sleep 0.3
+xdotool key i
+sleep 0.5
+xdotool key ctrl+a
+xdotool type --delay 20 4096
+xdotool key Return
+sleep 0.3
+
+# A field takes the focus with a click; its whole text is then selected, so
+# typing replaces it. Fields by their order from the top, beside the canvas.
+field() { # index (1 = Left ... 4 = Top) text
+    FIELD_X=$(( (1024 + 768) / 2 ))
+    FIELD_Y=$(( CANVAS_Y + ($1 - 1) * 30 + 22 ))
+    [ "$1" -ge 3 ] && FIELD_Y=$((FIELD_Y + 10))
+    xdotool mousemove "$FIELD_X" "$FIELD_Y" click 1
+    sleep 0.2
+    xdotool key ctrl+a
+    xdotool type --delay 10 "$2"
+    xdotool key Tab
+    sleep 0.2
+}
+# 4e-7 by 3e-7 about -0.743643887037151 + 0.131825904205330i; with the 4:3
+# lock the Top field settles the left and right edges about their centre.
+field 1 -0.743643887237151
+field 2 -0.743643886837151
+field 3 0.13182590405533
+field 4 0.13182590435533
+xdotool key alt+g
+wait_still
+# The pointer over the canvas, for the status line's coordinates.
+xdotool mousemove 500 $((CANVAS_Y + 200))
+sleep 0.5
+import -window root -resize 75% -strip PNG24:"$OUT_DEEP"
+echo "wrote $OUT_DEEP ($(wc -c <"$OUT_DEEP") bytes)"

@@ -1,6 +1,7 @@
 """End-to-end cases of the shipped explorer, Zelmar, on a 1024 x 768 screen:
 the start-up texts, a render started with Go, the picture on screen against
-the reference render pass, a named pipe refused by File > Open, a burst of
+the reference render pass, a wheel notch, View > Back, File > Export View
+as PNG, a named pipe refused by File > Open, a burst of
 thousands of clicks on Restart, and Exit. The cases run in order on one run
 of the program."""
 
@@ -164,6 +165,69 @@ def named_pipe_is_refused():
         os.rmdir(folder)
 
 
+def wait_for_pass_end():
+    wait_for("the pass to end", lambda: ui["Go"].get_name() == "Go", 30, 0.02)
+
+
+def field_texts():
+    return [text_of(ui[name]) for name, _ in START_FIELDS]
+
+
+# One notch up with the pointer on the canvas's top-left pixel: that point,
+# -4 + 3i, stays where it is and the view halves to -4..0 by 0..3.
+WHEEL_FIELDS = ["-4", " 0", " 0", " 3", " 4", " 3"]
+
+
+def wheel_zooms():
+    x, y, _, _ = extents_of(ui["Picture"])
+    xdotool("mousemove", str(x), str(y))
+    xdotool("click", "4")
+    wait_for("the fields to show the zoomed view", lambda: field_texts() == WHEEL_FIELDS, 10)
+    wait_for_pass_end()
+    canvas_matches_reference()
+
+
+def back_returns():
+    wait_for("the window to be active",
+             lambda: has_state(program.frame, Atspi.StateType.ACTIVE), 5)
+    xdotool("key", "--clearmodifiers", "alt+Left")
+    wait_for("the fields to show the start view again",
+             lambda: field_texts() == [t for _, t in START_FIELDS], 10)
+    wait_for_pass_end()
+    canvas_matches_reference()
+
+
+def export_writes_canvas():
+    folder = tempfile.mkdtemp(prefix="zelmar-e2e-")
+    path = os.path.join(folder, "view.png")
+    try:
+        wait_for("the window to be active",
+                 lambda: has_state(program.frame, Atspi.StateType.ACTIVE), 5)
+        xdotool("key", "--clearmodifiers", "ctrl+e")
+        dialog = wait_for("the Export dialog",
+                          lambda: [d for d in program.dialogs()
+                                   if d.get_role() == Atspi.Role.DIALOG], 10)[0]
+        wait_for("the Export dialog to be active",
+                 lambda: has_state(dialog, Atspi.StateType.ACTIVE), 5)
+        xdotool("key", "--clearmodifiers", "ctrl+a")
+        type_keys(path)
+        xdotool("key", "--clearmodifiers", "Return")
+        wait_for("the exported file", lambda: os.path.exists(path), 10)
+        wait_for("the dialog to close", lambda: not program.dialogs(), 5)
+        park_pointer()
+        exported = Image.open(path)
+        check_equal(exported.info.get("ZelmarXMin"), "-4", "left edge in the PNG's text chunk")
+        check_equal(exported.info.get("ZelmarMaxIter"), "256", "iteration limit in the PNG")
+        shot = screenshot(extents_of(ui["Picture"]))
+        diff = ImageChops.difference(shot, exported.convert("RGB"))
+        check(diff.getbbox() is None,
+              f"exported pixels differ from the canvas in {diff.getbbox()}")
+    finally:
+        if os.path.exists(path):
+            os.unlink(path)
+        os.rmdir(folder)
+
+
 def memory_kb():
     """The program's peak memory (VmHWM) and the size its stack has reached
     (VmStk), in KB."""
@@ -245,6 +309,12 @@ try:
              needs=[STARTED])
     run.case("canvas matches the reference render pixel for pixel", picture_matches_reference,
              needs=["Go renders: caption changes to Restart and back to Go"])
+    WHEEL = "a wheel notch over the canvas zooms about the pointer and draws"
+    run.case(WHEEL, wheel_zooms, needs=[STARTED])
+    BACK = "View > Back (Alt+Left) returns to the previous view and draws it"
+    run.case(BACK, back_returns, needs=[WHEEL])
+    run.case("File > Export View as PNG (Ctrl+E) writes the canvas's pixels",
+             export_writes_canvas, needs=[BACK])
     run.case("File > Open refuses a named pipe with a message titled as the window",
              named_pipe_is_refused, needs=[STARTED])
     run.case(f"a burst of {BURST_CLICKS} clicks on Restart: alive, back to Go, new view drawn",

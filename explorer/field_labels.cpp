@@ -3,6 +3,7 @@
 #include "field_labels.h"
 
 #include <QEvent>
+#include <QFontMetrics>
 #include <QLabel>
 
 #include <algorithm>
@@ -37,6 +38,18 @@ void FieldLabels::place()
     const tk::TextBox* fields[] = {form_.Text1, form_.Text2, form_.Text3,
                                    form_.Text4, form_.Text5, form_.Text6};
     const int canvasRight = form_.Picture1->x() + form_.Picture1->width();
+    // On a small screen the gap is narrow (about 40 pixels at 800 x 600):
+    // the labels then take a smaller font rather than being cut.
+    const QFont base = form_.Picture1->parentWidget()->font();
+    int widest = 0;
+    for (const QLabel* label : labels_)
+        widest = std::max(widest, QFontMetrics(base).horizontalAdvance(label->text()));
+    const int room = fields[0]->geometry().left() - Gap - (canvasRight + 2);
+    QFont font = base;
+    if (widest > room && room > 0 && base.pointSizeF() > 0)
+        font.setPointSizeF(std::max(6.0, base.pointSizeF() * room / widest));
+    for (QLabel* label : labels_)
+        label->setFont(font);
     for (std::size_t i = 0; i < labels_.size(); ++i) {
         const QRect f = fields[i]->geometry();
         const int wanted = labels_[i]->sizeHint().width();

@@ -82,6 +82,8 @@ void StatusLine::passEnded()
     pass_ = QStringLiteral("last pass %1 s at %2 iterations")
                 .arg(QString::number(double(t.timer.nsecsElapsed()) * 1e-9, 'f', 3))
                 .arg(features_.drawnMaxIter());
+    if (pointer_)
+        pointerAt(pointer_->first, pointer_->second);
     refresh();
 }
 
@@ -94,6 +96,7 @@ void StatusLine::viewDrawn()
 
 void StatusLine::pointerAt(float x, float y)
 {
+    pointer_ = {x, y};
     const PlaneView shown =
         features_.drawnView().value_or(PlaneView{form_.XMin, form_.XMax, form_.YMin, form_.YMax});
     const int col = int(std::lround(x)), row = int(std::lround(y));
@@ -121,7 +124,8 @@ void StatusLine::place()
 {
     const QWidget* canvas = form_.Picture1;
     const int lines = 2 * label_->fontMetrics().lineSpacing() + 2;
-    label_->setGeometry(canvas->x(), canvas->y() + canvas->height() + Gap, canvas->width(), lines);
+    label_->setGeometry(canvas->x() + Gap, canvas->y() + canvas->height() + Gap,
+                        canvas->width() - Gap, lines);
 }
 
 bool StatusLine::eventFilter(QObject* watched, QEvent* event)

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "plane_view.h"
@@ -67,6 +68,9 @@ private:
     };
     std::vector<Timing> timings_;
     std::uint64_t lastStarted_ = 0;
+    // Where the pointer last was over the canvas: a new picture under a
+    // still pointer gets its point shown too.
+    std::optional<std::pair<float, float>> pointer_;
 };
 
 } // namespace explorer

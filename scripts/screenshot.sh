@@ -112,7 +112,7 @@ field() { # index (1 = Left ... 4 = Top) text
     xdotool mousemove "$FIELD_X" "$FIELD_Y" click 1
     sleep 0.2
     xdotool key ctrl+a
-    xdotool type --delay 10 "$2"
+    xdotool type --delay 10 -- "$2"
     xdotool key Tab
     sleep 0.2
 }

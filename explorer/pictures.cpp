@@ -10,7 +10,10 @@ namespace explorer {
 
 void Form1::OpenMenu_Click(std::int16_t /*Index*/)
 {
-    CommonDialog1.setFilter(QStringLiteral("Pictures (*.bmp;*.dib)|*.bmp;*.dib"));
+    // Bitmaps first, as designed; PNG pictures (an exported view, say) are
+    // offered as a second file type.
+    CommonDialog1.setFilter(
+        QStringLiteral("Pictures (*.bmp;*.dib)|*.bmp;*.dib|PNG Pictures (*.png)|*.png"));
     if (!CommonDialog1.ShowOpen())
         return; // cancelled: nothing loaded, the held name kept
     // Loading raises before anything is assigned, so a file that cannot be

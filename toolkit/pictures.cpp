@@ -74,6 +74,24 @@ QImage LoadPicture(const QString& fileName)
             ErrPathFileAccess,
             QStringLiteral("Path/File access error: '%1' (%2)").arg(fileName, file.errorString()));
     }
+    // A PNG picture is taken too: its header gives the size, which is held
+    // to the same limits before any pixel memory is allocated.
+    if (file.peek(8) == QByteArrayLiteral("\x89PNG\r\n\x1a\n")) {
+        QImageReader png(&file, "png");
+        const QSize size = png.size();
+        if (!size.isValid() || size.width() > MaxPictureSide || size.height() > MaxPictureSide ||
+            qint64(size.width()) * size.height() > MaxPicturePixels)
+            invalidPicture(fileName, QStringLiteral("is not a PNG picture of at most %1 pixels a "
+                                                    "side and %2 pixels in all.")
+                                         .arg(MaxPictureSide)
+                                         .arg(MaxPicturePixels));
+        png.setAllocationLimit(int(MaxPicturePixels * 4 / (1024 * 1024)));
+        QImage image = png.read();
+        if (image.isNull())
+            invalidPicture(fileName,
+                           QStringLiteral("could not be read (%1).").arg(png.errorString()));
+        return image;
+    }
     CheckBitmap(file, fileName);
 
     QImageReader reader(&file, "bmp");

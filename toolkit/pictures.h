@@ -9,8 +9,8 @@
 
 namespace tk {
 
-// Reads a bitmap file. A missing file, a folder, anything that is not a
-// regular file (a named pipe, a socket, a device: refused before it is
+// Reads a bitmap file (or a PNG picture, under the same size limits). A missing file, a folder,
+// anything that is not a regular file (a named pipe, a socket, a device: refused before it is
 // opened, since opening one may block for ever), one that cannot be read,
 // one that is not a bitmap the reader understands, one cut short, or one
 // whose header claims more than the limits of bitmap_check.h raises the

@@ -386,3 +386,38 @@ TEST(StatusLine, ShowsPointPassMagnificationAndPrecision)
     EXPECT_EQ(labels[5]->buddy(), f->Text6);
     EXPECT_TRUE(takeReports().empty());
 }
+
+// File > Open takes a PNG picture as the background too (an exported view,
+// say); the view, the fields and the canvas's size stay as they were.
+TEST(ViewExport, OpenTakesAPngAsTheBackgroundPicture)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("background.png"));
+    QImage picture(40, 30, QImage::Format_RGB32);
+    picture.fill(qRgb(10, 200, 30));
+    picture.setPixel(3, 4, qRgb(255, 0, 0));
+    ASSERT_TRUE(picture.save(file, "png"));
+    auto f = makeExplorer(64, 48);
+    const QStringList fields = fieldTexts(*f);
+    {
+        Answers a(file);
+        f->OpenMenu->trigger();
+    }
+    EXPECT_TRUE(takeReports().empty());
+    EXPECT_EQ(f->Picture1->Picture().convertToFormat(QImage::Format_RGB32), picture);
+    EXPECT_EQ(f->Picture1->Point(3, 4), 255);
+    EXPECT_EQ(fieldTexts(*f), fields);
+
+    // A file that only starts like a PNG is refused, the picture kept.
+    const QString broken = dir.filePath(QStringLiteral("broken.png"));
+    QFile out(broken);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write("\x89PNG\r\n\x1a\n garbage");
+    out.close();
+    {
+        Answers a(broken);
+        f->OpenMenu->trigger();
+    }
+    EXPECT_EQ(takeReports().size(), 1u);
+    EXPECT_EQ(f->Picture1->Picture().convertToFormat(QImage::Format_RGB32), picture);
+}

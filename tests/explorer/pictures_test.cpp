@@ -107,7 +107,7 @@ TEST(Pictures, OpenThenSaveRoundTripsAPictureOfAnotherSize)
 
     ASSERT_EQ(answers.requests.size(), 2u);
     EXPECT_EQ(answers.requests[0].mode, tk::CommonDialog::Mode::Open);
-    EXPECT_EQ(answers.requests[0].nameFilter, "Pictures (*.bmp *.dib)");
+    EXPECT_EQ(answers.requests[0].nameFilter, "Pictures (*.bmp *.dib);;PNG Pictures (*.png)");
     EXPECT_EQ(answers.requests[1].mode, tk::CommonDialog::Mode::Save);
     EXPECT_EQ(answers.requests[1].nameFilter, "Windows Bitmap (*.bmp)");
     EXPECT_EQ(answers.requests[1].fileName, in) << "the dialog holds the last name";

@@ -18,25 +18,9 @@ OUT_DEEP=${3:-$ROOT/docs/zelmar-exploring.png}
 ZELMAR=$BUILD/explorer/Zelmar
 [ -x "$ZELMAR" ] || { echo "no $ZELMAR: build first (make build)" >&2; exit 1; }
 
-# A free display number.
-N=90
-while [ -e "/tmp/.X$N-lock" ] || [ -e "/tmp/.X11-unix/X$N" ]; do N=$((N + 1)); done
-export DISPLAY=":$N"
-
-XVFB_PID="" WM_PID="" APP_PID=""
-cleanup() {
-    for pid in $APP_PID $WM_PID $XVFB_PID; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-}
-trap cleanup EXIT INT TERM
-
+. "$ROOT/scripts/desktop-session.sh"
 # A 1024 x 768 screen: the canvas is 768 x 576.
-Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-XVFB_PID=$!
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-openbox >/dev/null 2>&1 &
-WM_PID=$!
-sleep 1
+start_desktop 1024x768
 
 "$ZELMAR" >/dev/null 2>&1 &
 APP_PID=$!

@@ -263,6 +263,28 @@ TEST(WheelZoom, NotchWhilePausedResumesWithTheNewView)
     EXPECT_TRUE(takeReports().empty());
 }
 
+// A notch while a pass runs restarts it with the new view: when everything
+// has returned, the canvas shows the new view and the window is idle.
+TEST(WheelZoom, NotchWhileRunningRestartsWithTheNewView)
+{
+    auto f = makeExplorer(64, 48);
+    PlaneView zoomed{};
+    bool wasRunning = false;
+    atNextYield(*f, [&] {
+        wasRunning = f->Running == explorer::True;
+        wheel(*f, {20, 10}, 120);
+        zoomed = viewOf(*f);
+    });
+    f->Command1_Click();
+    EXPECT_TRUE(wasRunning);
+    EXPECT_EQ(f->Running, 0);
+    EXPECT_EQ(f->Command1->Caption(), QLatin1String("&Go"));
+    EXPECT_EQ(f->Features->drawnView(), zoomed);
+    EXPECT_TRUE(showsReference(
+        *f, reference::render({zoomed.xMin, zoomed.xMax, zoomed.yMin, zoomed.yMax}, 64, 48)));
+    EXPECT_TRUE(takeReports().empty());
+}
+
 // Escape in the middle of a drag: the band is gone from the canvas, the
 // bounds and fields are those of the canvas's view, later movement draws
 // nothing and the release selects nothing.

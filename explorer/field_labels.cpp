@@ -16,13 +16,14 @@ namespace {
 constexpr int Gap = 4; // pixels between a label and its field
 }
 
-FieldLabels::FieldLabels(Form1& form) : QObject(&form), form_(form)
+FieldLabels::FieldLabels(Form1& form) : QObject(&form), canvas_(form.Picture1)
 {
     static const char* const captions[] = {"Left", "Right", "Bottom", "Top", "Width", "Height"};
     const tk::TextBox* fields[] = {form.Text1, form.Text2, form.Text3,
                                    form.Text4, form.Text5, form.Text6};
     for (std::size_t i = 0; i < labels_.size(); ++i) {
         QWidget* field = const_cast<tk::TextBox*>(fields[i]);
+        fields_[i] = field;
         labels_[i] = new QLabel(QString::fromLatin1(captions[i]), field->parentWidget());
         labels_[i]->setBuddy(field);
         labels_[i]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -35,12 +36,11 @@ FieldLabels::FieldLabels(Form1& form) : QObject(&form), form_(form)
 
 void FieldLabels::place()
 {
-    const tk::TextBox* fields[] = {form_.Text1, form_.Text2, form_.Text3,
-                                   form_.Text4, form_.Text5, form_.Text6};
-    const int canvasRight = form_.Picture1->x() + form_.Picture1->width();
+    const auto& fields = fields_;
+    const int canvasRight = canvas_->x() + canvas_->width();
     // On a small screen the gap is narrow (about 40 pixels at 800 x 600):
     // the labels then take a smaller font rather than being cut.
-    const QFont base = form_.Picture1->parentWidget()->font();
+    const QFont base = canvas_->parentWidget()->font();
     int widest = 0;
     for (const QLabel* label : labels_)
         widest = std::max(widest, QFontMetrics(base).horizontalAdvance(label->text()));

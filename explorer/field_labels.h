@@ -24,7 +24,10 @@ protected:
 private:
     void place();
 
-    Form1& form_;
+    // The widgets, kept here: the filter sees their events also while the
+    // window is being torn down, when the window's members are gone.
+    QWidget* canvas_;
+    std::array<QWidget*, 6> fields_{};
     std::array<QLabel*, 6> labels_{};
 };
 

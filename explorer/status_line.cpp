@@ -18,7 +18,7 @@ constexpr int Gap = 4; // pixels between the canvas and the line
 }
 
 StatusLine::StatusLine(Form1& form, const ExplorerFeatures& features)
-    : QObject(&form), form_(form), features_(features)
+    : QObject(&form), form_(form), features_(features), canvas_(form.Picture1)
 {
     label_ = new QLabel(form.Picture1->parentWidget());
     label_->setAccessibleName(QStringLiteral("Status"));
@@ -122,7 +122,7 @@ void StatusLine::refresh()
 
 void StatusLine::place()
 {
-    const QWidget* canvas = form_.Picture1;
+    const QWidget* canvas = canvas_;
     const int lines = 2 * label_->fontMetrics().lineSpacing() + 2;
     label_->setGeometry(canvas->x() + Gap, canvas->y() + canvas->height() + Gap,
                         canvas->width() - Gap, lines);
@@ -130,8 +130,7 @@ void StatusLine::place()
 
 bool StatusLine::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == form_.Picture1 &&
-        (event->type() == QEvent::Move || event->type() == QEvent::Resize))
+    if (watched == canvas_ && (event->type() == QEvent::Move || event->type() == QEvent::Resize))
         place();
     return QObject::eventFilter(watched, event);
 }

@@ -59,6 +59,9 @@ private:
     Form1& form_;
     const ExplorerFeatures& features_;
     QLabel* label_;
+    // The canvas, kept here: the filter sees its events also while the
+    // window is being torn down, when the window's members are gone.
+    QWidget* canvas_;
     QString point_, pass_, view_;
     // One timer per pass on the stack (passes nest); only the newest pass's
     // time is reported, an outer pass that re-plots after it is not.

@@ -16,7 +16,7 @@
 namespace explorer {
 
 WheelZoom::WheelZoom(Form1& form, const ExplorerFeatures& features)
-    : QObject(&form), form_(form), features_(features)
+    : QObject(&form), form_(form), canvas_(form.Picture1), features_(features)
 {
     form.Picture1->installEventFilter(this);
     // Escape may reach whichever widget has the focus during a drag.
@@ -58,12 +58,12 @@ bool WheelZoom::cancelDrag()
 
 bool WheelZoom::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::Wheel && watched == form_.Picture1) {
+    if (event->type() == QEvent::Wheel && watched == canvas_) {
         auto* wheel = static_cast<QWheelEvent*>(event);
         pendingAngle_ += wheel->angleDelta().y();
         const int notches = pendingAngle_ / 120;
         pendingAngle_ -= notches * 120;
-        const QPointF pos = wheel->position() * form_.Picture1->devicePixelRatio();
+        const QPointF pos = wheel->position() * canvas_->devicePixelRatio();
         tk::guarded([&] { zoomAt(pos, notches); });
         return true;
     }

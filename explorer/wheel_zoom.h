@@ -33,6 +33,9 @@ protected:
 
 private:
     Form1& form_;
+    // The canvas, kept here: the filters see events also while the window
+    // is being torn down, when the window's members are gone.
+    QWidget* canvas_;
     const ExplorerFeatures& features_;
     int pendingAngle_ = 0; // eighths of a degree not yet a whole notch
 };

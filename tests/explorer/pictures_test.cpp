@@ -26,24 +26,6 @@ using namespace testing_support;
 
 namespace {
 
-// A canvas of 40 x 30 on a "screen" 40 pixels high, so that Open's resize
-// back to the start-up size keeps it.
-std::unique_ptr<explorer::Form1> makeWindow()
-{
-    auto form = makeExplorer(40, 30);
-    form->ScreenH = 40;
-    return form;
-}
-
-QImage pattern(int w, int h)
-{
-    QImage img(w, h, QImage::Format_RGB32);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            img.setPixel(x, y, qRgb(x * 11 % 256, y * 13 % 256, (x * y) % 256));
-    return img;
-}
-
 QImage rgb(const QImage& img)
 {
     QImage out = img.convertToFormat(QImage::Format_RGB32);

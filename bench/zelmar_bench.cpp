@@ -30,20 +30,8 @@
 
 namespace {
 
-struct NamedView {
-    const char* name;
-    reference::View view;
-};
-
-constexpr NamedView Views[] = {
-    {"start", {-4, 4, -3, 3}},
-    {"full", {-2.5, 1, -1.3125, 1.3125}},
-    {"seahorse", {-0.75, -0.73, 0.1, 0.115}},
-    {"spiral", {-0.7454, -0.7452, 0.1130, 0.11315}},
-    {"elephant", {0.25, 0.27, -0.0075, 0.0075}},
-    {"interior", {-0.2, 0.2, -0.15, 0.15}},
-    {"empty", {10, 11, -0.375, 0.375}},
-};
+using reference::NamedView;
+constexpr const auto& Views = reference::BenchmarkViews;
 
 // The canvas of a screen rows high: as wide as that, three quarters as high.
 struct Canvas {

@@ -155,14 +155,8 @@ TEST(FastPass, MatchesTheReferenceOnRandomViews)
 // every level the pass asks for.
 TEST(FastPass, MatchesTheReferenceOnTheBenchmarkViews)
 {
-    const reference::View views[] = {{-4, 4, -3, 3},
-                                     {-2.5, 1, -1.3125, 1.3125},
-                                     {-0.75, -0.73, 0.1, 0.115},
-                                     {-0.7454, -0.7452, 0.1130, 0.11315},
-                                     {0.25, 0.27, -0.0075, 0.0075},
-                                     {-0.2, 0.2, -0.15, 0.15},
-                                     {10, 11, -0.375, 0.375}};
-    for (const reference::View& v : views) {
+    for (const reference::NamedView& named : reference::BenchmarkViews) {
+        const reference::View& v = named.view;
         const Case c{v, 192, 144};
         const reference::Picture ref = reference::render(v, c.width, c.height);
         auto form = makeExplorer(c.width, c.height);

@@ -12,6 +12,23 @@ struct View {
     double xMin, xMax, yMin, yMax;
 };
 
+// The views the benchmark times and the tests check most closely: the start
+// view, the whole set, three deep boundary views, one inside the set and one
+// far outside it.
+struct NamedView {
+    const char* name;
+    View view;
+};
+inline constexpr NamedView BenchmarkViews[] = {
+    {"start", {-4, 4, -3, 3}},
+    {"full", {-2.5, 1, -1.3125, 1.3125}},
+    {"seahorse", {-0.75, -0.73, 0.1, 0.115}},
+    {"spiral", {-0.7454, -0.7452, 0.1130, 0.11315}},
+    {"elephant", {0.25, 0.27, -0.0075, 0.0075}},
+    {"interior", {-0.2, 0.2, -0.15, 0.15}},
+    {"empty", {10, 11, -0.375, 0.375}},
+};
+
 struct Picture {
     int width = 0, height = 0;
     // Indexed [column][row], as the window's grids are.

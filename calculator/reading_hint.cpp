@@ -1,7 +1,8 @@
-// The reading hint: where the number in a typed text ends, and why. The
-// scan follows the toolkit's leading-number parse step for step; the tests
-// hold the two together.
+// The reading hint: where the number in a typed text ends, and why, from the
+// toolkit's own scan of the leading number.
 #include "reading_hint.h"
+
+#include "toolkit/numbers.h"
 
 namespace calculator {
 
@@ -10,11 +11,6 @@ namespace {
 bool isBlank(QChar c)
 {
     return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';
-}
-
-bool isDigit(QChar c)
-{
-    return c >= u'0' && c <= u'9';
 }
 
 // The character at `at` as the user would name it.
@@ -35,42 +31,9 @@ QString characterName(const QString& text, qsizetype at, bool pointSeen)
 
 } // namespace
 
-LeadingNumber scanLeadingNumber(const QString& text)
-{
-    const qsizetype n = text.size();
-    LeadingNumber number;
-    qsizetype i = 0;
-    while (i < n && isBlank(text[i]))
-        ++i;
-    number.start = i;
-    if (i < n && (text[i] == u'+' || text[i] == u'-'))
-        ++i;
-    bool pointSeen = false;
-    for (; i < n; ++i) {
-        if (isDigit(text[i]))
-            number.hasDigits = true;
-        else if (text[i] == u'.' && !pointSeen)
-            pointSeen = true;
-        else
-            break;
-    }
-    if (number.hasDigits && i < n && (text[i] == u'e' || text[i] == u'E')) {
-        qsizetype j = i + 1;
-        if (j < n && (text[j] == u'+' || text[j] == u'-'))
-            ++j;
-        if (j < n && isDigit(text[j])) {
-            while (j < n && isDigit(text[j]))
-                ++j;
-            i = j;
-        }
-    }
-    number.end = i;
-    return number;
-}
-
 QString readingHint(const QString& label, const QString& text, const QString& value)
 {
-    const LeadingNumber number = scanLeadingNumber(text);
+    const tk::LeadingNumber number = tk::ScanLeadingNumber(text);
     qsizetype rest = number.end;
     while (rest < text.size() && isBlank(text[rest]))
         ++rest;

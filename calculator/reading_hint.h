@@ -7,17 +7,6 @@
 
 namespace calculator {
 
-// Where the leading-number parse starts and stops in a text, by the same
-// grammar: blanks skipped, an optional sign, digits with at most one '.',
-// and an exponent that counts only when a digit follows its marker.
-struct LeadingNumber {
-    qsizetype start = 0;    // first character after the skipped blanks
-    qsizetype end = 0;      // first character the parse does not read
-    bool hasDigits = false; // without a digit the parse gives 0
-};
-
-LeadingNumber scanLeadingNumber(const QString& text);
-
 // Empty when `text` is entirely a number (blanks around it allowed);
 // otherwise "<label> read as <value>: <why>", where <value> is the text of
 // the value the field was given and <why> names what ended the number.

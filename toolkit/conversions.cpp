@@ -15,11 +15,6 @@ namespace tk {
 
 namespace {
 
-bool isDigit(QChar c)
-{
-    return c >= u'0' && c <= u'9';
-}
-
 // A decimal number as digits x 10^exponent; digits has no leading zeros and
 // is empty for zero.
 struct Decimal {
@@ -31,43 +26,33 @@ struct Decimal {
 // Reads the leading number of a text with the grammar of Val.
 Decimal leadingDecimal(const QString& text)
 {
+    const LeadingNumber scanned = ScanLeadingNumber(text);
+    if (!scanned.hasDigits)
+        return {};
     Decimal d;
-    const qsizetype n = text.size();
-    qsizetype i = 0;
-    while (i < n && (text[i] == u' ' || text[i] == u'\t' || text[i] == u'\n' || text[i] == u'\r'))
-        ++i;
-    if (i < n && (text[i] == u'+' || text[i] == u'-'))
-        d.negative = text[i++] == u'-';
-
-    bool anyDigit = false;
+    d.negative = scanned.negative;
     bool seenPoint = false;
     long fractionDigits = 0;
-    for (; i < n; ++i) {
-        if (isDigit(text[i])) {
-            anyDigit = true;
-            if (!d.digits.empty() || text[i] != u'0')
-                d.digits += char(text[i].unicode());
-            if (seenPoint)
-                ++fractionDigits;
-        } else if (text[i] == u'.' && !seenPoint) {
+    for (qsizetype i = scanned.digitsStart; i < scanned.mantissaEnd; ++i) {
+        if (text[i] == u'.') {
             seenPoint = true;
-        } else {
-            break;
+            continue;
         }
+        if (!d.digits.empty() || text[i] != u'0')
+            d.digits += char(text[i].unicode());
+        if (seenPoint)
+            ++fractionDigits;
     }
-    if (!anyDigit)
-        return {};
 
-    // The exponent counts only when at least one digit follows its marker.
     // Its size is capped: far beyond 10^±30 the outcome (overflow or zero)
-    // no longer depends on it.
+    // no longer depends on the exponent.
     long exponent = 0;
-    if (i < n && (text[i] == u'e' || text[i] == u'E')) {
-        qsizetype j = i + 1;
+    if (scanned.end > scanned.mantissaEnd) {
+        qsizetype j = scanned.mantissaEnd + 1;
         bool negativeExponent = false;
-        if (j < n && (text[j] == u'+' || text[j] == u'-'))
+        if (text[j] == u'+' || text[j] == u'-')
             negativeExponent = text[j++] == u'-';
-        for (; j < n && isDigit(text[j]); ++j)
+        for (; j < scanned.end; ++j)
             exponent = std::min(exponent * 10 + (text[j].unicode() - u'0'), 1'000'000L);
         if (negativeExponent)
             exponent = -exponent;

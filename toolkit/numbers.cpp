@@ -28,45 +28,48 @@ bool isDigit(QChar c)
 
 } // namespace
 
-double Val(const QString& text)
+LeadingNumber ScanLeadingNumber(const QString& text)
 {
     const qsizetype n = text.size();
+    LeadingNumber number;
     qsizetype i = 0;
     while (i < n && (text[i] == u' ' || text[i] == u'\t' || text[i] == u'\n' || text[i] == u'\r'))
         ++i;
-
-    std::string number;
+    number.start = i;
     if (i < n && (text[i] == u'+' || text[i] == u'-'))
-        number += char(text[i++].unicode());
-
-    bool anyDigit = false;
+        number.negative = text[i++] == u'-';
+    number.digitsStart = i;
     bool seenPoint = false;
     for (; i < n; ++i) {
-        if (isDigit(text[i])) {
-            number += char(text[i].unicode());
-            anyDigit = true;
-        } else if (text[i] == u'.' && !seenPoint) {
-            number += '.';
+        if (isDigit(text[i]))
+            number.hasDigits = true;
+        else if (text[i] == u'.' && !seenPoint)
             seenPoint = true;
-        } else {
+        else
             break;
-        }
     }
-    if (!anyDigit)
-        return 0.0;
-
-    // The exponent counts only when at least one digit follows its marker.
-    if (i < n && (text[i] == u'e' || text[i] == u'E')) {
+    number.mantissaEnd = i;
+    if (number.hasDigits && i < n && (text[i] == u'e' || text[i] == u'E')) {
         qsizetype j = i + 1;
-        std::string exponent = "e";
         if (j < n && (text[j] == u'+' || text[j] == u'-'))
-            exponent += char(text[j++].unicode());
+            ++j;
         if (j < n && isDigit(text[j])) {
             while (j < n && isDigit(text[j]))
-                exponent += char(text[j++].unicode());
-            number += exponent;
+                ++j;
+            i = j;
         }
     }
+    number.end = i;
+    return number;
+}
+
+double Val(const QString& text)
+{
+    const LeadingNumber scanned = ScanLeadingNumber(text);
+    if (!scanned.hasDigits)
+        return 0.0;
+    // Only ASCII sign, digits, point and exponent are in the scanned part.
+    const std::string number = text.mid(scanned.start, scanned.end - scanned.start).toStdString();
 
     // strtod_l rounds correctly; an underflow gives a denormal or zero, which
     // is fine, an overflow an infinity, which is not.

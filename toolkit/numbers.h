@@ -8,6 +8,21 @@
 
 namespace tk {
 
+// Where the leading number of a text starts and stops: blanks skipped, then
+// an optional sign, digits with at most one '.', and an exponent (e or E,
+// optional sign, digits) that counts only when a digit follows its marker.
+// The one scanner of this grammar: Val, the currency conversion and the
+// calculator's reading hint all read a text through it.
+struct LeadingNumber {
+    qsizetype start = 0;       // first character after the skipped blanks
+    qsizetype digitsStart = 0; // after the sign, if any
+    qsizetype mantissaEnd = 0; // where an exponent would start
+    qsizetype end = 0;         // first character not read
+    bool negative = false;
+    bool hasDigits = false; // without a digit the text reads as 0
+};
+LeadingNumber ScanLeadingNumber(const QString& text);
+
 // Leading-number parse: blanks skipped, then an optional sign, digits with at
 // most one '.', an optional exponent (e or E, optional sign, digits); stops
 // at the first other character. No number gives 0. A number beyond the

@@ -192,14 +192,14 @@ TEST(ReadingHint, NamesWhatEndedTheNumberWhereTheParseStops)
                            "0x10",     "١٢",  "+-1", "..5", "5..",     "1e5e5"};
     for (const char* t : texts) {
         const QString text = QString::fromUtf8(t);
-        const calculator::LeadingNumber n = calculator::scanLeadingNumber(text);
+        const tk::LeadingNumber n = tk::ScanLeadingNumber(text);
         EXPECT_EQ(tk::Val(text.left(n.end)), tk::Val(text)) << t;
         EXPECT_TRUE(n.hasDigits || tk::Val(text) == 0.0) << t;
     }
     const std::pair<const char*, qsizetype> ends[] = {{"1e+5x", 4},   {"1e+", 1}, {"-.5e-3,", 6},
                                                       {"  12 34", 4}, {"..5", 1}, {"1e5e5", 3}};
     for (const auto& [t, end] : ends)
-        EXPECT_EQ(calculator::scanLeadingNumber(QString::fromUtf8(t)).end, end) << t;
+        EXPECT_EQ(tk::ScanLeadingNumber(QString::fromUtf8(t)).end, end) << t;
 }
 
 TEST_F(ResultToolsTest, CopyResultCopiesTheComputedFieldsText)

@@ -156,17 +156,6 @@ void PictureBox::Line(float x1f, float y1f, float x2f, float y2f)
         markDirty(QRect(QPoint(minX, minY), QPoint(maxX, maxY)));
 }
 
-void PictureBox::PSetRow(int y, const std::int32_t* colours, int n)
-{
-    n = std::min(n, image_.width());
-    if (unsigned(y) >= unsigned(image_.height()) || n <= 0)
-        return;
-    QRgb* line = reinterpret_cast<QRgb*>(image_.scanLine(y));
-    for (int x = 0; x < n; ++x)
-        line[x] = toRgb(colours[x]);
-    markDirty(QRect(0, y, n, 1));
-}
-
 QRgb* PictureBox::RowForRefresh(int y, int& n)
 {
     n = std::min(n, image_.width());

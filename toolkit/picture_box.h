@@ -49,9 +49,6 @@ public:
             markDirty(QRect(x, y, 1, 1));
         }
     }
-    // PSet(x, y, colours[x]) for x = 0 to n - 1, written straight into the
-    // row's scan line and marked dirty as one strip.
-    void PSetRow(int y, const std::int32_t* colours, int n);
     // The scan line of row y for a caller that writes a whole row of pixels
     // (QRgb values, see toRgb) at once; n is cut to the canvas's width. The
     // row reaches the screen at the next Refresh, with no flush queued for

@@ -69,7 +69,8 @@ bool ResultTools::eventFilter(QObject* watched, QEvent* event)
 {
     // A shut field takes no focus: a click on it would leave the keys going
     // to whichever field had them. It says instead how to choose another
-    // term, and takes the focus from that field.
+    // term, and takes the focus from that field. (A disabled widget's event
+    // filters still see the press, which its own handler would drop.)
     if (event->type() == QEvent::MouseButtonPress) {
         for (int i = 0; i < 4; ++i) {
             const Field& field = fields_[std::size_t(i)];

@@ -108,7 +108,7 @@ QVariant ScheduleModel::data(const QModelIndex& index, int role) const
         return {};
     case Qt::DecorationRole:
         if (isFlagged(index))
-            return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
+            return QApplication::style()->standardIcon(QStyle::SP_MessageBoxInformation);
         return {};
     case Qt::ToolTipRole:
         if (isFlagged(index))

@@ -18,7 +18,8 @@ StatusLine::StatusLine(QWidget* parent) : QStatusBar(parent), label_(new QLabel(
     label_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     // Never widen the window for a long message: it wraps instead.
     label_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    label_->setFixedHeight(2 * label_->fontMetrics().lineSpacing() + 4);
+    // Three lines: a reading hint and the totals after a Compute.
+    label_->setFixedHeight(3 * label_->fontMetrics().lineSpacing() + 4);
     // No accessible name of its own: a screen reader reads the message as
     // the label's name.
     addWidget(label_, 1);

@@ -139,6 +139,8 @@ bool paymentsShortOfLoan(Currency loan, double payment, std::int32_t months)
     // |payment| = mantissa x 2^exponent with a whole 53-bit mantissa; the
     // comparison mantissa x months x 10000 x 2^exponent < |loan| is then
     // one of integers, shifted within 128 bits.
+    if (!std::isfinite(payment))
+        return false;
     int exponent = 0;
     const double fraction = std::frexp(std::fabs(payment), &exponent);
     const auto mantissa = std::uint64_t(std::ldexp(fraction, 53));

@@ -56,7 +56,10 @@ TEST_F(CalculatorTest, RateIsShownToTheDigitsOfTheExactRate)
         const char* rate;
     } cases[] = {
         {"1000", "12", "100", "35.0742489229604"},
-        // The 7% payment to 15 digits: its exact rate is 7.0000000000000568.
+        // The 7% payment to 15 digits, and the one the calculator shows for
+        // 7% (its sum's rounding in the last digits), whose exact rate is
+        // 7.0000000000000568.
+        {"100000", "360", "665.302495179183", "7"},
         {"100000", "360", "665.302495179187", "7.00000000000006"},
         {"250000", "360", "$1,580.17", "6.49999964277443"},
         {"100000", "360", "700", "7.51146872876507"},

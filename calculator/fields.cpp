@@ -59,7 +59,7 @@ void Form1::Text4_Change()
 {
     if (FilledCount == 3 && PaymentSet == False)
         return;
-    Payment = tk::Val(Text4->Text());
+    Payment = PaymentFromText(Text4->Text());
     if (PaymentSet == False) {
         PaymentSet = True;
         if (++FilledCount == 3)
@@ -121,18 +121,26 @@ void Form1::Command2_Click()
     // is given. With the loan missing, Loan holds whatever an earlier
     // Compute left, and dividing it could fail for nothing.
     if (PaymentSet != False && LoanSet != False)
-        TargetFactor = tk::Divide(tk::CurrencyToDouble(Loan), Payment);
+        TargetFactor = tk::Divide(CurrencyToDouble(Loan), Payment);
     // The division first, then 1 is added.
     RateFactor = tk::CheckFloat(APR / 1200.0 + 1.0);
 
-    if (LoanSet == False)
+    if (LoanSet == False) {
         CalcLoan();
-    if (APRSet == False)
+        emit termComputed(0);
+    }
+    if (APRSet == False) {
         CalcAPR();
-    if (MonthsSet == False)
+        emit termComputed(1);
+    }
+    if (MonthsSet == False) {
         CalcMonths();
-    if (PaymentSet == False)
+        emit termComputed(2);
+    }
+    if (PaymentSet == False) {
         CalcPayment();
+        emit termComputed(3);
+    }
 }
 
 // Exit: ends the program at once; nothing is saved or asked.

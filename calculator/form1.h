@@ -1,15 +1,16 @@
 // The loan calculator's window: its controls, every member of its state in
-// order of declaration, and its event handlers and private procedures. The
-// member functions are split over files by concern: window and start-up,
-// formulas, solvers, fields and commands.
+// order of declaration (the loan's terms and factors in LoanMath, which it
+// derives from), and its event handlers and private procedures. The member
+// functions are split over files by concern: window and start-up, solvers,
+// fields and commands.
 #pragma once
 
 #include <cstdint>
 
-#include "search_budget.h"
+#include "conversions.h"
+#include "loan_math.h"
 
 #include "toolkit/controls.h"
-#include "toolkit/conversions.h"
 #include "toolkit/form.h"
 
 namespace calculator {
@@ -18,7 +19,7 @@ using Flag = std::int16_t; // true = -1, false = 0
 constexpr Flag True = -1;
 constexpr Flag False = 0;
 
-class Form1 : public tk::Form {
+class Form1 : public tk::Form, public LoanMath {
     Q_OBJECT
 public:
     Form1();
@@ -40,26 +41,13 @@ public:
     tk::CommandButton* Command2;
     tk::CommandButton* Command3;
 
-    // State, in order of declaration; all zero until Form_Load.
-    tk::Currency Loan = 0;
-    double APR = 0;
-    double RateFactor = 0;
-    double TargetFactor = 0;
-    double GFactor = 0;
-    double Power = 0;
-    double Payment = 0;
-    double PrevGFactor = 0;
-    std::int32_t Months = 0;
-    std::int32_t Period = 0;
+    // State beyond the loan's terms (LoanMath), in order of declaration;
+    // all zero until Form_Load.
     std::int32_t FilledCount = 0;
     Flag LoanSet = 0;
     Flag APRSet = 0;
     Flag MonthsSet = 0;
     Flag PaymentSet = 0;
-
-    // The wall-time guard of the solvers' searches and the rate iteration's
-    // pass count.
-    SearchBudget searchBudget;
 
     // Event handlers (public so that tests can raise them as the toolkit does).
     void Form_Load();
@@ -75,14 +63,19 @@ public:
     void Text3_GotFocus();
     void Text4_GotFocus();
 
-    // Private procedures in spirit; public for the tests.
-    void Kernel();
-    void CalcGFactor();
+    // Private procedures in spirit; public for the tests. Kernel and
+    // CalcGFactor are LoanMath's; the solvers here run LoanMath's and write
+    // the result into the missing field.
     void CalcLoan();
     void CalcAPR();
     void CalcMonths();
     void CalcPayment();
     void KillOne();
+
+signals:
+    // A Compute has solved for the term of field `field` (0 for Text1 ...
+    // 3 for Text4) and written it there; every member is stored.
+    void termComputed(int field);
 
 private:
     void createControls();

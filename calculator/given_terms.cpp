@@ -2,6 +2,7 @@
 #include "given_terms.h"
 
 #include "form1.h"
+#include "typed_money.h"
 
 #include "toolkit/numbers.h"
 #include "toolkit/runtime_error.h"
@@ -38,9 +39,14 @@ auto convertShown(const tk::TextBox* box, const tk::Label* label, const QString&
 
 } // namespace
 
-tk::Currency LoanFromText(const QString& text)
+Currency LoanFromText(const QString& text)
 {
-    return tk::ToCurrency(tk::Val(text));
+    return ToCurrency(tk::Val(moneyReading(text)));
+}
+
+double PaymentFromText(const QString& text)
+{
+    return tk::Val(moneyReading(text));
 }
 
 std::int32_t MonthsFromText(const QString& text)
@@ -51,7 +57,7 @@ std::int32_t MonthsFromText(const QString& text)
 void CheckGivenTerms(Form1& form)
 {
     const QString tooLarge = QStringLiteral("it is too large to compute with");
-    std::optional<tk::Currency> loan;
+    std::optional<Currency> loan;
     std::optional<double> rate;
     std::optional<std::int32_t> months;
     std::optional<double> payment;
@@ -68,7 +74,7 @@ void CheckGivenTerms(Form1& form)
             QStringLiteral("a number of months lies between -2147483648 and 2147483647"),
             MonthsFromText);
     if (form.PaymentSet != False)
-        payment = convertShown(form.Text4, form.Label4, tooLarge, tk::Val);
+        payment = convertShown(form.Text4, form.Label4, tooLarge, PaymentFromText);
 
     if (months && *months < 1)
         raiseBadInput(QStringLiteral("The number of months must be at least 1."));

@@ -7,16 +7,19 @@
 
 #include <cstdint>
 
-#include "toolkit/conversions.h"
+#include "conversions.h"
 
 namespace calculator {
 
 class Form1;
 
-// The loan: the leading number as a double, then that double to the nearest
-// ten-thousandth, ties to even. Overflow error beyond a double or beyond
-// the currency range.
-tk::Currency LoanFromText(const QString& text);
+// The loan: money as typed ("$250,000") or else the leading number, as a
+// double, then that double to the nearest ten-thousandth, ties to even.
+// Overflow error beyond a double or beyond the currency range.
+Currency LoanFromText(const QString& text);
+
+// The payment: money as typed ("$1,580.17") or else the leading number.
+double PaymentFromText(const QString& text);
 
 // The months: the leading number rounded to an int32, ties to even;
 // overflow error beyond the range.

@@ -1,8 +1,9 @@
 // What the calculator offers around its fields beyond computing: the status
 // line (totals after a Compute, how a typed text was read while typing), Edit
-// > Copy Result, and View > Amortization Schedule. It watches the four
-// fields' change events after the window's own handlers have run, so it
-// sees every member as those handlers left it, and never writes a field.
+// > Copy Result, and View > Amortization Schedule. Compute tells it what it
+// computed; it watches the four fields' change events after the window's own
+// handlers have run, so it sees every member as those handlers left it, and
+// never writes a field.
 #pragma once
 
 #include <QObject>
@@ -36,8 +37,8 @@ public:
     ~ResultTools() override;
 
     StatusLine* statusLine() const { return status_; }
-    QAction* CopyResultMenu;
-    QAction* ScheduleMenu;
+    QAction* copyResultAction;
+    QAction* scheduleAction;
     // The schedule window once it has been opened, else null.
     ScheduleWindow* scheduleWindow() const;
 
@@ -54,19 +55,24 @@ private:
         LoanTerms terms;
         std::array<QString, 4> texts;
         int missing = -1;
+        ScheduleProblem problem = ScheduleProblem::None;
     };
 
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void fieldChanged(int index);
-    void resultWritten(int index);
+    void termComputed(int index);
+    void resultFieldClicked(int index);
     QString hintFor(int index) const;
     // The first given field whose text is not entirely a number, from
     // `first` on and then the rest in order, or an empty text.
     QString firstHint(int first) const;
     bool computedIsOnScreen() const;
+    // The missing field shows the result of the last Compute.
+    bool resultShown() const;
     int missingField() const;
     void updateCommands();
-    void CopyResultMenu_Click();
-    void ScheduleMenu_Click();
+    void copyResult();
+    void showSchedule();
 
     Form1* form_;
     std::array<Field, 4> fields_;

@@ -13,16 +13,18 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
 
-#include <cmath>
+#include <algorithm>
 #include <utility>
 
-#include "status_line.h"
-#include "toolkit/conversions.h"
+#include "conversions.h"
+#include "money_text.h"
+#include "schedule_texts.h"
 #include "toolkit/file_save.h"
 #include "toolkit/runtime_error.h"
 
@@ -50,8 +52,9 @@ int ScheduleModel::columnCount(const QModelIndex& parent) const
 
 bool ScheduleModel::isFlagged(const QModelIndex& index) const
 {
-    return index.column() == BalanceColumn && index.row() == int(schedule_.rows.size()) - 1 &&
-           schedule_.finalPaymentDiffers();
+    return index.column() == PaymentColumn && index.row() == int(schedule_.rows.size()) - 1 &&
+           (schedule_.summary.lastPaymentDiffers() ||
+            schedule_.summary.payments < schedule_.terms.months);
 }
 
 QVariant ScheduleModel::data(const QModelIndex& index, int role) const
@@ -62,7 +65,7 @@ QVariant ScheduleModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole: {
         if (totals) {
-            const ScheduleTotals& t = schedule_.totals;
+            const ScheduleTotals& t = schedule_.summary.totals;
             switch (index.column()) {
             case MonthColumn:
                 return QStringLiteral("Total");
@@ -105,11 +108,11 @@ QVariant ScheduleModel::data(const QModelIndex& index, int role) const
         return {};
     case Qt::DecorationRole:
         if (isFlagged(index))
-            return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
+            return QApplication::style()->standardIcon(QStyle::SP_MessageBoxInformation);
         return {};
     case Qt::ToolTipRole:
         if (isFlagged(index))
-            return finalPaymentNote(schedule_);
+            return lastPaymentNote(schedule_.summary, schedule_.terms.months);
         return {};
     default:
         return {};
@@ -120,33 +123,29 @@ QVariant ScheduleModel::headerData(int section, Qt::Orientation orientation, int
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
-    static const char* const titles[ColumnCount] = {"Month", "Payment", "Interest", "Principal",
-                                                    "Balance"};
-    return section >= 0 && section < ColumnCount ? QString::fromLatin1(titles[section])
-                                                 : QVariant();
+    return section >= 0 && section < ColumnCount
+               ? QString::fromLatin1(ScheduleColumnTitles[std::size_t(section)])
+               : QVariant();
 }
 
 QString ScheduleModel::tabSeparatedText() const
 {
-    const QLocale locale = moneyLocale();
     // To the cent, without grouping: a pasted "1,234.56" is text to some
     // spreadsheets, "1234.56" a number to all that share the decimal point.
-    const auto cell = [&](double v) {
-        const double cents = std::round(v * 100.0) / 100.0;
-        QString s = locale.toString(cents == 0.0 ? 0.0 : cents, 'f', 2);
-        return s.remove(locale.groupSeparator());
-    };
-    QStringList lines;
-    lines << QStringLiteral("Month\tPayment\tInterest\tPrincipal\tBalance");
+    QStringList titles;
+    for (const char* title : ScheduleColumnTitles)
+        titles << QString::fromLatin1(title);
+    QStringList lines{titles.join(u'\t')};
     if (schedule_.rows.empty())
         return lines.join(u'\n') + u'\n';
     for (const ScheduleRow& r : schedule_.rows)
-        lines << QStringList{QString::number(r.month), cell(r.payment), cell(r.interest),
-                             cell(r.principal), cell(r.balance)}
+        lines << QStringList{QString::number(r.month), plainAmountText(r.payment),
+                             plainAmountText(r.interest), plainAmountText(r.principal),
+                             plainAmountText(r.balance)}
                      .join(u'\t');
-    const ScheduleTotals& t = schedule_.totals;
-    lines << QStringList{QStringLiteral("Total"), cell(t.payment), cell(t.interest),
-                         cell(t.principal), QString()}
+    const ScheduleTotals& t = schedule_.summary.totals;
+    lines << QStringList{QStringLiteral("Total"), plainAmountText(t.payment),
+                         plainAmountText(t.interest), plainAmountText(t.principal), QString()}
                  .join(u'\t');
     return lines.join(u'\n') + u'\n';
 }
@@ -158,21 +157,21 @@ ScheduleWindow::ScheduleWindow(QWidget* owner)
     setWindowTitle(QStringLiteral("Amortization Schedule"));
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    ExportMenu = file->addAction(QStringLiteral("&Export as CSV..."));
-    ExportMenu->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    exportAction = file->addAction(QStringLiteral("&Export as CSV..."));
+    exportAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     file->addSeparator();
-    CloseMenu = file->addAction(QStringLiteral("&Close"));
-    CloseMenu->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
+    closeAction = file->addAction(QStringLiteral("&Close"));
+    closeAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
     QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
-    CopyMenu = edit->addAction(QStringLiteral("&Copy"));
-    CopyMenu->setShortcut(QKeySequence::Copy);
-    CopyMenu->setToolTip(QStringLiteral("The whole table as tab-separated text"));
+    copyAction = edit->addAction(QStringLiteral("&Copy"));
+    copyAction->setShortcut(QKeySequence::Copy);
+    copyAction->setToolTip(QStringLiteral("The whole table as tab-separated text"));
     edit->setToolTipsVisible(true);
-    connect(ExportMenu, &QAction::triggered, this,
-            [this] { tk::guarded([this] { ExportMenu_Click(); }); });
-    connect(CopyMenu, &QAction::triggered, this,
-            [this] { tk::guarded([this] { CopyMenu_Click(); }); });
-    connect(CloseMenu, &QAction::triggered, this, &QWidget::close);
+    connect(exportAction, &QAction::triggered, this,
+            [this] { tk::guarded([this] { exportTable(); }); });
+    connect(copyAction, &QAction::triggered, this,
+            [this] { tk::guarded([this] { copyTable(); }); });
+    connect(closeAction, &QAction::triggered, this, &QWidget::close);
 
     heading_->setTextFormat(Qt::PlainText);
     heading_->setWordWrap(true);
@@ -201,12 +200,39 @@ ScheduleWindow::ScheduleWindow(QWidget* owner)
     resize(560, 600);
 }
 
+void ScheduleWindow::placeBeside(const QWidget* calculator)
+{
+    const QScreen* screen = calculator->screen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QRect beside = calculator->frameGeometry();
+    // The frame the window manager adds, as the calculator has it; before
+    // the first show the window's own frame is not known yet.
+    const int frameWidth = beside.width() - calculator->width();
+    const int frameHeight = beside.height() - calculator->height();
+    const int width = std::min(560, area.width() - frameWidth);
+    const int height = std::min(600, area.height() - frameHeight);
+    resize(width, height);
+    const int outerWidth = width + frameWidth;
+    const int outerHeight = height + frameHeight;
+    // To the right when it fits, else to the left, else as far right as
+    // the screen allows; level with the calculator's top where it can be.
+    int x = beside.right() + 1;
+    if (x + outerWidth > area.right() + 1)
+        x = beside.left() - outerWidth >= area.left() ? beside.left() - outerWidth
+                                                      : area.right() + 1 - outerWidth;
+    x = std::max(area.left(), x);
+    const int y = std::clamp(beside.top(), area.top(), area.bottom() + 1 - outerHeight);
+    move(x, std::max(area.top(), y));
+}
+
 void ScheduleWindow::setSchedule(const LoanSchedule& schedule)
 {
     model_->setSchedule(schedule);
     current_ = true;
     showHeading();
-    const QString note = finalPaymentNote(schedule);
+    const QString note = lastPaymentNote(schedule.summary, schedule.terms.months);
     note_->setText(note);
     note_->setVisible(!note.isEmpty());
     statusBar()->clearMessage();
@@ -223,9 +249,10 @@ void ScheduleWindow::setCurrent(bool current)
 void ScheduleWindow::showHeading()
 {
     const LoanTerms& t = model_->schedule().terms;
+    const ScheduleSummary& summary = model_->schedule().summary;
     QString text = QStringLiteral("Loan %1 at %2% a year: %3 monthly payments of %4")
-                       .arg(moneyText(t.loan), tk::DoubleText(t.apr),
-                            moneyLocale().toString(t.months), tk::DoubleText(t.payment));
+                       .arg(moneyText(summary.loan), DoubleText(t.apr),
+                            moneyLocale().toString(t.months), moneyText(summary.payment));
     if (!current_)
         text += QStringLiteral(" (the calculator's terms have changed since: press Compute "
                                "there to bring this table up to date)");
@@ -238,17 +265,19 @@ void ScheduleWindow::exportCsv(const QString& fileName)
     tk::SaveFileContents(QByteArray(csv.data(), qsizetype(csv.size())), fileName);
 }
 
-void ScheduleWindow::ExportMenu_Click()
+void ScheduleWindow::exportTable()
 {
     if (!dialog_.ShowSave())
         return;
+    // An earlier success must not stand beside a failure reported now.
+    statusBar()->clearMessage();
     exportCsv(dialog_.FileName());
     statusBar()->showMessage(QStringLiteral("Exported %1 months to %2")
                                  .arg(model_->schedule().rows.size())
                                  .arg(dialog_.FileName()));
 }
 
-void ScheduleWindow::CopyMenu_Click()
+void ScheduleWindow::copyTable()
 {
     QGuiApplication::clipboard()->setText(model_->tabSeparatedText());
     statusBar()->showMessage(QStringLiteral("Copied the table as tab-separated text"));

@@ -18,8 +18,8 @@ class QTableView;
 namespace calculator {
 
 // The schedule's months as table rows, then one totals row. Amounts are
-// shown to the cent in the locale's grouping; a last balance that the
-// payments do not settle to the cent is flagged.
+// shown to the cent in the locale's grouping; a last payment that differs
+// from the others is flagged.
 class ScheduleModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -58,6 +58,9 @@ public:
     // Whether the calculator still shows the terms of this schedule; when
     // not, the heading says so.
     void setCurrent(bool current);
+    // Places the window beside `calculator`, inside its screen's available
+    // area, and no larger than that area.
+    void placeBeside(const QWidget* calculator);
 
     // Writes the schedule as CSV to a temporary file beside `fileName` and
     // renames it over `fileName` only when complete, so that a failed export
@@ -71,13 +74,13 @@ public:
     QLabel* note() const { return note_; }
     tk::CommonDialog& exportDialog() { return dialog_; }
 
-    QAction* ExportMenu;
-    QAction* CopyMenu;
-    QAction* CloseMenu;
+    QAction* exportAction;
+    QAction* copyAction;
+    QAction* closeAction;
 
 private:
-    void ExportMenu_Click();
-    void CopyMenu_Click();
+    void exportTable();
+    void copyTable();
     void showHeading();
 
     ScheduleModel* model_;

@@ -1,13 +1,12 @@
 // The limits of one Compute's searches: the wall-time guard that stops a
 // search no exact test can end, the count of the rate iteration's passes,
 // and the watch that sees the iteration come back to a rate it had before.
-// Used by the formulas and the solvers only; nothing here re-enters.
+// Used by the loan arithmetic only; no Qt, and nothing here re-enters.
 #pragma once
-
-#include <QString>
 
 #include <chrono>
 #include <cstdint>
+#include <string>
 
 namespace calculator {
 
@@ -29,7 +28,7 @@ public:
 
     // Starts the clock for one solver; `term` names what it computes ("the
     // monthly payment"), for the message.
-    void start(const QString& term);
+    void start(std::string term);
 
     // Counts one month of the discount sum. The clock is read only every
     // few thousand steps: a step takes a few nanoseconds, a clock read
@@ -48,7 +47,7 @@ private:
     // Until a solver starts it, the guard never fires: the formulas can be
     // run on their own.
     Clock::time_point deadline_ = Clock::time_point::max();
-    QString term_;
+    std::string term_;
     int stepsUntilClockCheck_ = StepsPerClockCheck;
 };
 

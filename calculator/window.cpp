@@ -78,7 +78,9 @@ void Form1::connectHandlers()
     tk::Handle(Command2, &tk::CommandButton::Click, this, &Form1::Command2_Click);
     tk::Handle(Command3, &tk::CommandButton::Click, this, &Form1::Command3_Click);
     // Typing three terms and pressing Enter computes the fourth.
-    MakeDefaultButton(Command2, {Text1, Text2, Text3, Text4});
+    makeDefaultButton(Command2, {Text1, Text2, Text3, Text4});
+    // Enter on a focused button presses that button.
+    pressOnEnter({Command1, Command2, Command3});
 }
 
 void Form1::start()

@@ -1,9 +1,9 @@
 #!/bin/sh
 # Makes docs/interest-schedule.png, the loan calculator after a Compute with
 # its amortization schedule open beside it, for the README: starts a private
-# X server with a window manager, types a loan, computes the payment, opens
-# View > Amortization Schedule (Ctrl+T), scrolls to the totals and takes the
-# picture. Stops only what it started.
+# X server with a window manager, types a loan as money ("$250,000"), computes
+# the payment, opens View > Amortization Schedule (Ctrl+T), scrolls to the
+# totals and takes the picture. Stops only what it started.
 #
 #   scripts/screenshot-calculator.sh [build-dir] [output.png]
 #
@@ -41,7 +41,7 @@ sleep 0.3
 
 # The focus starts in Loan Amount with its text selected; Tab selects the
 # next field's text, so typing replaces each.
-xdotool type --delay 40 "250000"
+xdotool type --delay 40 '$250,000'
 xdotool key Tab
 xdotool type --delay 40 "6.5"
 xdotool key Tab

@@ -47,6 +47,15 @@ void SaveFileContents(const QByteArray& data, const QString& fileName)
     };
     if (fileName.isEmpty())
         throw cannotWrite(QStringLiteral("no file name"));
+    // A symbolic link whose target cannot be reached (one that loops, or
+    // points at nothing) would be replaced by the new file: it is left as
+    // it is. A link that resolves is followed as before.
+    if (struct stat link{};
+        ::lstat(QFile::encodeName(fileName).constData(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        struct stat target {};
+        if (::stat(QFile::encodeName(fileName).constData(), &target) != 0)
+            throw cannotWrite(QStringLiteral("it is a symbolic link that cannot be resolved"));
+    }
     if (QFileInfo(fileName).isDir())
         throw cannotWrite(QStringLiteral("it is a folder"));
     // The temporary file would be renamed over a pipe or a device, turning

@@ -14,7 +14,8 @@ namespace tk {
 // file as it was and no temporary file behind. A target that exists and is
 // not a regular file (a folder, a named pipe, a socket, a device) is refused
 // before anything is written; a symbolic link to a regular file is followed,
-// and the file it names is replaced. A short write (a full disk, the
+// and the file it names is replaced, while a link that cannot be resolved
+// (it loops, or names nothing) is refused and left as it is. A short write (a full disk, the
 // process's file-size limit) is reported, not fatal: SIGXFSZ is ignored from
 // the first save on. Failures raise "Path/File access error: cannot write ...".
 void SaveFileContents(const QByteArray& data, const QString& fileName);

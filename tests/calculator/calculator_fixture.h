@@ -37,6 +37,11 @@ protected:
         QTest::keyClicks(box, text);
     }
 
+public:
+    // The same, for helpers outside the fixture.
+    void typeInto(tk::TextBox* box, const QString& text) { type(box, text); }
+
+protected:
     void compute() { QTest::mouseClick(form->Command2, Qt::LeftButton); }
     void reset() { QTest::mouseClick(form->Command1, Qt::LeftButton); }
 

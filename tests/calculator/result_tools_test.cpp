@@ -5,6 +5,9 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QScreen>
+#include <QStatusBar>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLocale>
@@ -21,6 +24,7 @@
 #include "calculator/reading_hint.h"
 #include "calculator/result_tools.h"
 #include "calculator/schedule_window.h"
+#include "calculator/loan_schedule.h"
 #include "calculator/status_line.h"
 #include "calculator_fixture.h"
 #include "toolkit/common_dialog.h"
@@ -54,8 +58,8 @@ protected:
 
     ScheduleWindow* openSchedule()
     {
-        EXPECT_TRUE(tools->ScheduleMenu->isEnabled())
-            << tools->ScheduleMenu->toolTip().toStdString();
+        EXPECT_TRUE(tools->scheduleAction->isEnabled())
+            << tools->scheduleAction->toolTip().toStdString();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_T, Qt::ControlModifier);
         ScheduleWindow* window = tools->scheduleWindow();
         EXPECT_NE(window, nullptr);
@@ -120,24 +124,32 @@ TEST_F(ResultToolsTest, MenuBarAboveAndStatusLineBelowLeaveTheClientAreaAsDesign
 TEST_F(ResultToolsTest, ComputeShowsPaymentMonthsAndTotalsInTheLocalesMoney)
 {
     EXPECT_EQ(solve("250000", "6.5", "360", ""), "1580.1700587324");
-    // The described result text is untouched; the money form is beside it.
-    EXPECT_EQ(status(), QStringLiteral("Payment $1,580.17 · 360 months · total paid $568,861.22 "
-                                       "· interest $318,861.22"));
+    // The described result text is untouched; the lender's cents are beside
+    // it: 359 payments of 1,580.17 and a last one that ends at 0.00.
+    EXPECT_EQ(status(), QStringLiteral("Payment $1,580.17 · 360 months · total paid $568,861.58 "
+                                       "· interest $318,861.58 · last payment $1,580.55"));
 
-    // A months result that leaves something unpaid says so.
     reset();
     EXPECT_TRUE(status().isEmpty());
     EXPECT_EQ(solve("100000", "7", "", "665.30"), "360");
-    EXPECT_TRUE(status().startsWith(QStringLiteral("Payment $665.30 · 360 months · total paid "
-                                                   "$239,508.00 · interest $139,511.0")))
-        << status().toStdString();
-    EXPECT_TRUE(status().endsWith(QStringLiteral(" left unpaid"))) << status().toStdString();
+    EXPECT_EQ(status(), QStringLiteral("Payment $665.30 · 360 months · total paid $239,510.98 "
+                                       "· interest $139,510.98 · last payment $668.28"));
 
-    // Too many months for a table still get their totals.
+    // Too many months for a table still get their totals, in cents.
     reset();
     EXPECT_EQ(solve("1000", "0", "", "0.01"), "100000");
     EXPECT_EQ(status(), QStringLiteral("Payment $0.01 · 100,000 months · total paid $1,000.00 · "
-                                       "interest $0.00 (no schedule beyond 12,000 months)"));
+                                       "interest $0.00"));
+
+    // A payment that to the cent never covers the interest says so rather
+    // than adding up money that does not exist.
+    reset();
+    solve("100000", "7", "12000", "");
+    EXPECT_TRUE(status().contains("does not cover the first month's interest of $583.33"))
+        << status().toStdString();
+    reset();
+    solve("100000", "12", "3000", "");
+    EXPECT_TRUE(status().contains("does not cover")) << status().toStdString();
 
     // Another locale's grouping, decimal comma and currency sign.
     reset();
@@ -147,17 +159,25 @@ TEST_F(ResultToolsTest, ComputeShowsPaymentMonthsAndTotalsInTheLocalesMoney)
         << status().toStdString();
 }
 
+TEST_F(ResultToolsTest, MoneyAsTypedComputesAsMeant)
+{
+    EXPECT_EQ(solve("$250,000", "6.5", "360", ""), "1580.1700587324");
+    EXPECT_TRUE(status().startsWith("Payment $1,580.17")) << status().toStdString();
+    reset();
+    EXPECT_EQ(solve("$250,000", "", "360", "$1,580.17"), "6.49999964277443");
+}
+
 TEST_F(ResultToolsTest, StatusLineSaysHowATextThatIsNotEntirelyANumberWasRead)
 {
     type(form->Text1, "$250,000");
-    EXPECT_EQ(status(), "Loan Amount read as 0: no number before \"$\"");
-    type(form->Text1, "250,000");
-    EXPECT_EQ(status(), "Loan Amount read as 250: a comma ends the number");
+    EXPECT_TRUE(status().isEmpty()) << status().toStdString();
+    type(form->Text1, "250 000");
+    EXPECT_EQ(status(), "Loan Amount read as 250: a space ends the number");
     EXPECT_EQ(form->Loan, 2500000); // the described parse is unchanged
 
     // The misread loan stays in view while another field is typed into.
     type(form->Text2, " 7.5");
-    EXPECT_EQ(status(), "Loan Amount read as 250: a comma ends the number");
+    EXPECT_EQ(status(), "Loan Amount read as 250: a space ends the number");
     type(form->Text1, "250000");
     EXPECT_TRUE(status().isEmpty()) << status().toStdString();
 
@@ -169,6 +189,12 @@ TEST_F(ResultToolsTest, StatusLineSaysHowATextThatIsNotEntirelyANumberWasRead)
     // " 7.5" (the blank is skipped) and "250000" are numbers through and through.
     EXPECT_EQ(form->Text2->text(), " 7.5");
     EXPECT_EQ(form->APR, 7.5);
+
+    // After a Compute that used such a reading, it stays beside the result.
+    reset();
+    solve("1000", "12%", "12", "");
+    EXPECT_TRUE(status().startsWith("Interest Rate read as 12: \"%\" ends the number · Payment"))
+        << status().toStdString();
 }
 
 TEST(ReadingHint, NamesWhatEndedTheNumberWhereTheParseStops)
@@ -204,15 +230,15 @@ TEST(ReadingHint, NamesWhatEndedTheNumberWhereTheParseStops)
 
 TEST_F(ResultToolsTest, CopyResultCopiesTheComputedFieldsText)
 {
-    EXPECT_FALSE(tools->CopyResultMenu->isEnabled());
-    EXPECT_FALSE(tools->CopyResultMenu->toolTip().isEmpty());
+    EXPECT_FALSE(tools->copyResultAction->isEnabled());
+    EXPECT_FALSE(tools->copyResultAction->toolTip().isEmpty());
     type(form->Text1, "1000");
     type(form->Text2, "12");
     type(form->Text4, "100");
-    EXPECT_FALSE(tools->CopyResultMenu->isEnabled()); // "Press Compute" is no result
+    EXPECT_FALSE(tools->copyResultAction->isEnabled()); // "Press Compute" is no result
     compute();
     ASSERT_EQ(form->Text3->text(), "11");
-    ASSERT_TRUE(tools->CopyResultMenu->isEnabled());
+    ASSERT_TRUE(tools->copyResultAction->isEnabled());
 
     QGuiApplication::clipboard()->setText("before");
     form->Text1->setFocus(Qt::TabFocusReason);
@@ -222,7 +248,7 @@ TEST_F(ResultToolsTest, CopyResultCopiesTheComputedFieldsText)
     EXPECT_EQ(form->Text1->text(), "1000");
 
     reset();
-    EXPECT_FALSE(tools->CopyResultMenu->isEnabled());
+    EXPECT_FALSE(tools->copyResultAction->isEnabled());
     QGuiApplication::clipboard()->setText("before");
     QTest::keyClick(form->Text1, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "before");
@@ -230,7 +256,7 @@ TEST_F(ResultToolsTest, CopyResultCopiesTheComputedFieldsText)
 
 TEST_F(ResultToolsTest, ScheduleIsAvailableOnlyForTheLoanOfTheLastCompute)
 {
-    const QAction* item = tools->ScheduleMenu;
+    const QAction* item = tools->scheduleAction;
     EXPECT_FALSE(item->isEnabled());
     EXPECT_TRUE(item->toolTip().contains("three")) << item->toolTip().toStdString();
     type(form->Text1, "100000");
@@ -289,30 +315,38 @@ TEST_F(ResultToolsTest, ScheduleWindowShowsTheWorkedLoanWithTotals)
     };
     EXPECT_EQ(QStringList({cell(0, 0), cell(0, 1), cell(0, 2), cell(0, 3), cell(0, 4)}),
               QStringList({"1", "665.30", "583.33", "81.97", "99,918.03"}));
+    EXPECT_EQ(cell(359, 1), "668.28");
     EXPECT_EQ(cell(359, 4), "0.00");
     EXPECT_EQ(QStringList({cell(360, 0), cell(360, 1), cell(360, 3), cell(360, 4)}),
-              QStringList({"Total", "239,508.90", "100,000.00", ""}));
-    EXPECT_TRUE(window->note()->isHidden());
-    EXPECT_FALSE(model->data(model->index(359, 4), Qt::ToolTipRole).isValid());
+              QStringList({"Total", "239,510.98", "100,000.00", ""}));
+    // The heading's payment in the money form, and the status line's totals
+    // the table's own.
+    EXPECT_EQ(window->heading()->text(),
+              "Loan $100,000.00 at 7% a year: 360 monthly payments of $665.30");
+    EXPECT_TRUE(status().contains("total paid $239,510.98 · interest $139,510.98"))
+        << status().toStdString();
+    EXPECT_EQ(cell(360, 2), "139,510.98");
+    // Beside the calculator, whole on the screen.
+    const QRect screen = window->screen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(window->frameGeometry()))
+        << window->frameGeometry().x() << "," << window->frameGeometry().y() << " "
+        << window->frameGeometry().width() << "x" << window->frameGeometry().height();
 }
 
-TEST_F(ResultToolsTest, LastPaymentThatDoesNotSettleIsFlaggedInTheTable)
+TEST_F(ResultToolsTest, LastPaymentThatDiffersIsFlaggedInTheTable)
 {
     ASSERT_EQ(solve("100000", "7", "", "665.30"), "360");
     ScheduleWindow* window = openSchedule();
     ASSERT_NE(window, nullptr);
     const QAbstractItemModel* model = window->table()->model();
-    const QModelIndex last = model->index(359, 4);
-    const double left = window->schedule().finalBalance();
-    ASSERT_GT(left, 0.01);
-    // Shown as computed, not adjusted to 0.
-    EXPECT_EQ(model->data(last).toString(), calculator::amountText(left));
+    const QModelIndex last = model->index(359, 1);
+    EXPECT_EQ(model->data(last).toString(), "668.28");
     EXPECT_TRUE(model->data(last, Qt::BackgroundRole).isValid());
-    EXPECT_TRUE(model->data(last, Qt::ToolTipRole).toString().contains("unpaid"));
-    EXPECT_FALSE(model->data(model->index(358, 4), Qt::BackgroundRole).isValid());
+    EXPECT_TRUE(model->data(last, Qt::ToolTipRole).toString().contains("$2.98 more"))
+        << model->data(last, Qt::ToolTipRole).toString().toStdString();
+    EXPECT_FALSE(model->data(model->index(358, 1), Qt::BackgroundRole).isValid());
     EXPECT_FALSE(window->note()->isHidden());
-    EXPECT_TRUE(window->note()->text().contains(calculator::moneyText(665.30 + left)))
-        << window->note()->text().toStdString();
+    EXPECT_TRUE(window->note()->text().contains("$668.28")) << window->note()->text().toStdString();
 }
 
 TEST_F(ResultToolsTest, CopyPutsTheWholeTableOnTheClipboardAsTabSeparatedText)
@@ -326,7 +360,7 @@ TEST_F(ResultToolsTest, CopyPutsTheWholeTableOnTheClipboardAsTabSeparatedText)
     ASSERT_EQ(lines.size(), 14); // header, 12 months, totals
     EXPECT_EQ(lines[0], "Month\tPayment\tInterest\tPrincipal\tBalance");
     EXPECT_EQ(lines[1], "1\t88.85\t10.00\t78.85\t921.15");
-    EXPECT_EQ(lines[12], "12\t88.85\t0.88\t87.97\t0.00");
+    EXPECT_EQ(lines[12], "12\t88.84\t0.88\t87.96\t0.00");
     EXPECT_EQ(lines[13], "Total\t1066.19\t66.19\t1000.00\t");
 }
 
@@ -339,7 +373,7 @@ TEST_F(ResultToolsTest, CsvExportReadsBackToTheScheduleShown)
     const QString target = dir.filePath("loan.csv");
     {
         ExportTo answer(target);
-        window->ExportMenu->trigger();
+        window->exportAction->trigger();
     }
     EXPECT_TRUE(testing_support::takeReports().empty());
     const QStringList lines = QString::fromUtf8(readAll(target)).split(u'\n', Qt::SkipEmptyParts);
@@ -350,10 +384,13 @@ TEST_F(ResultToolsTest, CsvExportReadsBackToTheScheduleShown)
         const QStringList cells = lines[qsizetype(i) + 1].split(u',');
         ASSERT_EQ(cells.size(), 5);
         EXPECT_EQ(cells[0].toInt(), rows[i].month);
-        EXPECT_EQ(cells[1].toDouble(), rows[i].payment);
-        EXPECT_EQ(cells[2].toDouble(), rows[i].interest);
-        EXPECT_EQ(cells[3].toDouble(), rows[i].principal);
-        EXPECT_EQ(cells[4].toDouble(), rows[i].balance);
+        const auto cents = [](calculator::Cents v) {
+            return QString::fromStdString(calculator::centsText(v));
+        };
+        EXPECT_EQ(cells[1], cents(rows[i].payment));
+        EXPECT_EQ(cells[2], cents(rows[i].interest));
+        EXPECT_EQ(cells[3], cents(rows[i].principal));
+        EXPECT_EQ(cells[4], cents(rows[i].balance));
     }
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"loan.csv"});
 }
@@ -382,7 +419,7 @@ TEST_F(ResultToolsTest, FailedCsvExportLeavesTheExistingFileIntact)
     rlimit small = old;
     small.rlim_cur = 1000;
     setrlimit(RLIMIT_FSIZE, &small);
-    window->ExportMenu->trigger();
+    window->exportAction->trigger();
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
 
@@ -396,16 +433,33 @@ TEST_F(ResultToolsTest, FailedCsvExportLeavesTheExistingFileIntact)
     // A folder is refused before anything is written.
     {
         ExportTo toFolder(dir.path());
-        window->ExportMenu->trigger();
+        window->exportAction->trigger();
     }
     reports = testing_support::takeReports();
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0].number, tk::ErrPathFileAccess);
 
     // Without the limit the same export replaces the file.
-    window->ExportMenu->trigger();
+    window->exportAction->trigger();
     EXPECT_TRUE(testing_support::takeReports().empty());
     EXPECT_TRUE(readAll(target).startsWith("Month,Payment,Interest,Principal,Balance\n1,"));
+    EXPECT_TRUE(window->statusBar()->currentMessage().startsWith("Exported"));
+
+    // A link that loops is refused and left as it was; the earlier success
+    // no longer shows.
+    const QString loop = dir.filePath("loop.csv");
+    ASSERT_TRUE(QFile::link(loop, loop));
+    {
+        ExportTo toLoop(loop);
+        window->exportAction->trigger();
+    }
+    reports = testing_support::takeReports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].number, tk::ErrPathFileAccess);
+    EXPECT_TRUE(QFileInfo(loop).isSymLink());
+    EXPECT_EQ(QFileInfo(loop).symLinkTarget(), loop);
+    EXPECT_TRUE(window->statusBar()->currentMessage().isEmpty())
+        << window->statusBar()->currentMessage().toStdString();
 }
 
 } // namespace

@@ -5,12 +5,10 @@
 
 #include <limits>
 
+#include "calculator/status_line.h"
 #include "calculator_fixture.h"
 
 namespace {
-
-using calculator::False;
-using calculator::True;
 
 void expectStartTexts(const calculator::Form1& form)
 {
@@ -20,11 +18,19 @@ void expectStartTexts(const calculator::Form1& form)
     EXPECT_EQ(form.Text4->text(), "$0.00");
     for (const tk::TextBox* box : {form.Text1, form.Text2, form.Text3, form.Text4})
         EXPECT_TRUE(box->isEnabled()) << box->accessibleName().toStdString();
-    EXPECT_EQ(form.FilledCount, 0);
-    EXPECT_EQ(form.LoanSet, False);
-    EXPECT_EQ(form.APRSet, False);
-    EXPECT_EQ(form.MonthsSet, False);
-    EXPECT_EQ(form.PaymentSet, False);
+}
+
+// No field counts as given: any two can be typed without shutting one, and
+// the third given shuts exactly the one left.
+void expectNothingGiven(CalculatorTest& test, calculator::Form1& form)
+{
+    test.typeInto(form.Text2, "7");
+    test.typeInto(form.Text4, "100");
+    for (const tk::TextBox* box : {form.Text1, form.Text2, form.Text3, form.Text4})
+        EXPECT_TRUE(box->isEnabled()) << box->accessibleName().toStdString();
+    test.typeInto(form.Text3, "12");
+    EXPECT_FALSE(form.Text1->isEnabled());
+    EXPECT_EQ(form.Text1->text(), "Press Compute");
 }
 
 // Pastes a whole text into a field as one change, as a user pasting it does.
@@ -135,21 +141,15 @@ TEST_F(CalculatorTest, FocusHandlerSelectsTheWholeTextOnAnyFocusMove)
 TEST_F(CalculatorTest, ThirdGivenFieldShutsTheFourthAtOnce)
 {
     type(form->Text1, "1000");
-    EXPECT_EQ(form->LoanSet, True);
-    EXPECT_EQ(form->FilledCount, 1);
     type(form->Text3, "12");
-    EXPECT_EQ(form->FilledCount, 2);
     EXPECT_TRUE(form->Text2->isEnabled());
     EXPECT_TRUE(form->Text4->isEnabled());
 
     // The first key into the third field is enough.
     form->Text4->setFocus(Qt::TabFocusReason);
     QTest::keyClick(form->Text4, Qt::Key_1);
-    EXPECT_EQ(form->FilledCount, 3);
     EXPECT_FALSE(form->Text2->isEnabled());
     EXPECT_EQ(form->Text2->text(), "Press Compute");
-    // KillOne's write did not count the rate as given.
-    EXPECT_EQ(form->APRSet, False);
     EXPECT_TRUE(form->Text1->isEnabled());
     EXPECT_TRUE(form->Text3->isEnabled());
     EXPECT_TRUE(form->Text4->isEnabled());
@@ -157,23 +157,29 @@ TEST_F(CalculatorTest, ThirdGivenFieldShutsTheFourthAtOnce)
     // A given field keeps updating its member in the Ready state.
     QTest::keyClicks(form->Text4, "00");
     EXPECT_EQ(form->Payment, 100.0);
-    EXPECT_EQ(form->FilledCount, 3);
+    // KillOne's write did not make the rate given: Compute solves for it.
+    compute();
+    EXPECT_EQ(form->Text2->text(), "35.0742489229604");
 }
 
 TEST_F(CalculatorTest, SolverAndResetWritesNeverCountAsEntries)
 {
     EXPECT_EQ(solve("1000", "0", "12", ""), "83.3333333333333");
-    EXPECT_EQ(form->PaymentSet, False);
-    EXPECT_EQ(form->FilledCount, 3);
+    // The solver's write did not make the payment given: an edit and a
+    // second Compute solve for it again.
+    type(form->Text1, "2000");
+    compute();
+    EXPECT_EQ(form->Text4->text(), "166.666666666667");
 
     reset();
     expectStartTexts(*form);
     // The members are left as they were; only the flags and texts go back.
-    EXPECT_EQ(form->Loan, 10000000);
+    EXPECT_EQ(form->Loan, 20000000);
 
     // After Reset any three fields can be given again.
     EXPECT_EQ(solve("", "0", "12", "100"), "1200");
-    EXPECT_EQ(form->LoanSet, False);
+    reset();
+    expectNothingGiven(*this, *form);
 }
 
 TEST_F(CalculatorTest, AnEmptiedFieldStaysGivenWithValueZero)
@@ -182,16 +188,31 @@ TEST_F(CalculatorTest, AnEmptiedFieldStaysGivenWithValueZero)
     ASSERT_EQ(form->Loan, 50000);
     QTest::keyClick(form->Text1, Qt::Key_Backspace);
     EXPECT_EQ(form->Text1->text(), "");
-    EXPECT_EQ(form->LoanSet, True);
-    EXPECT_EQ(form->FilledCount, 1);
     EXPECT_EQ(form->Loan, 0);
+    // Still given: two more fields shut the fourth.
+    type(form->Text2, "7");
+    type(form->Text3, "12");
+    EXPECT_FALSE(form->Text4->isEnabled());
 }
 
 TEST_F(CalculatorTest, TypedTextsBecomeMembersByTheirFieldsConversions)
 {
-    type(form->Text1, "$1000");
-    EXPECT_EQ(form->Loan, 0); // the dollar sign stops the number
-    EXPECT_EQ(form->LoanSet, True);
+    // Money as people type it is read as meant; anything else by the
+    // leading number.
+    const struct {
+        const char* text;
+        calculator::Currency loan;
+    } loans[] = {
+        {"$250,000", 2'500'000'000}, {"250,000.50", 2'500'005'000},
+        {"$1,580.17", 15'801'700},   {"-$1,000", -10'000'000},
+        {"$1000", 10'000'000},       {"$1000%", 0},
+        {"250 000", 2'500'000},      {"25,00", 250'000},
+        {"1,2345", 10'000},
+    };
+    for (const auto& c : loans) {
+        type(form->Text1, QString::fromLatin1(c.text));
+        EXPECT_EQ(form->Loan, c.loan) << c.text;
+    }
     type(form->Text1, "1234.56785");
     EXPECT_EQ(form->Loan, 12345678); // the nearest double is below the tie
     type(form->Text2, "7.5%");
@@ -200,7 +221,6 @@ TEST_F(CalculatorTest, TypedTextsBecomeMembersByTheirFieldsConversions)
     EXPECT_EQ(form->Months, 12);
     type(form->Text3, "13.5");
     EXPECT_EQ(form->Months, 14);
-    EXPECT_EQ(form->FilledCount, 3);
     // The payment field was shut when the months became the third given term.
     EXPECT_FALSE(form->Text4->isEnabled());
     EXPECT_TRUE(testing_support::takeReports().empty());
@@ -212,15 +232,11 @@ TEST_F(CalculatorTest, ANumberBeyondItsMembersRangeIsReportedAndNotGiven)
     auto reports = testing_support::takeReports();
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0].number, tk::ErrOverflow);
-    EXPECT_EQ(form->LoanSet, False);
-    EXPECT_EQ(form->FilledCount, 0);
 
     paste(form->Text3, "3000000000");
     reports = testing_support::takeReports();
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0].number, tk::ErrOverflow);
-    EXPECT_EQ(form->MonthsSet, False);
-    EXPECT_EQ(form->FilledCount, 0);
 
     // A given field that is typed past the range keeps its last value.
     type(form->Text3, "214748364");
@@ -228,7 +244,10 @@ TEST_F(CalculatorTest, ANumberBeyondItsMembersRangeIsReportedAndNotGiven)
     QTest::keyClick(form->Text3, Qt::Key_8);
     EXPECT_EQ(testing_support::takeReports().size(), 1u);
     EXPECT_EQ(form->Months, 214748364);
-    EXPECT_EQ(form->FilledCount, 1);
+    // Neither refused text made its field given: the loan is the one left.
+    type(form->Text2, "7");
+    type(form->Text4, "100");
+    EXPECT_FALSE(form->Text1->isEnabled());
 }
 
 TEST_F(CalculatorTest, EnterInAnyGivenFieldRunsCompute)
@@ -282,7 +301,7 @@ TEST_F(CalculatorTest, TypedLoanIsReadAsANumberThenRoundedToTenThousandths)
     // The largest amount that can be typed: the double nearest
     // 922337203685477.5807 is 922337203685477.625, beyond the range.
     type(form->Text1, "922337203685477.5");
-    EXPECT_EQ(form->Loan, std::numeric_limits<tk::Currency>::max() - 807);
+    EXPECT_EQ(form->Loan, std::numeric_limits<calculator::Currency>::max() - 807);
     EXPECT_TRUE(testing_support::takeReports().empty());
     // Typed on, from "...477.58" every text is beyond the range.
     QTest::keyClicks(form->Text1, "807");
@@ -290,7 +309,7 @@ TEST_F(CalculatorTest, TypedLoanIsReadAsANumberThenRoundedToTenThousandths)
     ASSERT_EQ(reports.size(), 3u);
     for (const auto& report : reports)
         EXPECT_EQ(report.number, tk::ErrOverflow);
-    EXPECT_EQ(form->Loan, std::numeric_limits<tk::Currency>::max() - 807);
+    EXPECT_EQ(form->Loan, std::numeric_limits<calculator::Currency>::max() - 807);
 }
 
 TEST_F(CalculatorTest, ComputeRefusesAGivenFieldWhoseTextIsOutOfRange)
@@ -361,6 +380,41 @@ TEST_F(CalculatorTest, ResetAfterAComputationRestoresTheStart)
     expectStartTexts(*form);
     compute();
     expectStartTexts(*form);
+    expectNothingGiven(*this, *form);
+}
+
+TEST_F(CalculatorTest, EnterOnAFocusedButtonPressesIt)
+{
+    EXPECT_EQ(solve("1000", "0", "12", ""), "83.3333333333333");
+    // Tab from the months lands on Reset when the payment is shut.
+    form->Text3->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(form->Text3, Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), form->Command1);
+    QTest::keyClick(form->Command1, Qt::Key_Return);
+    expectStartTexts(*form);
+    // The keypad's Enter as well, on Compute.
+    type(form->Text1, "1000");
+    type(form->Text2, "0");
+    type(form->Text3, "12");
+    form->Command2->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(form->Command2, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(form->Text4->text(), "83.3333333333333");
+}
+
+TEST_F(CalculatorTest, AClickOnTheShutFieldSaysHowToChooseAnotherTerm)
+{
+    type(form->Text1, "1000");
+    type(form->Text2, "7");
+    type(form->Text3, "12");
+    ASSERT_TRUE(form->Text3->hasFocus());
+    QTest::mouseClick(form->Text4, Qt::LeftButton);
+    // The keys no longer go to the months.
+    QTest::keyClicks(QApplication::focusWidget() ? QApplication::focusWidget() : form.get(), "999");
+    EXPECT_EQ(form->Text3->text(), "12");
+    EXPECT_EQ(form->Months, 12);
+    const auto* tools = form->findChild<calculator::StatusLine*>();
+    ASSERT_NE(tools, nullptr);
+    EXPECT_TRUE(tools->message().contains("Reset")) << tools->message().toStdString();
 }
 
 TEST_F(CalculatorTest, ExitEndsTheProgramAtOnce)

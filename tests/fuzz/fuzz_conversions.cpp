@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "toolkit/conversions.h"
+#include "calculator/conversions.h"
 #include "toolkit/runtime_error.h"
 
 namespace {
@@ -29,10 +29,10 @@ template <class F> bool raisesOverflowOr(F f)
     }
 }
 
-void currencyRoundTrip(tk::Currency c)
+void currencyRoundTrip(calculator::Currency c)
 {
-    const QString text = tk::CurrencyText(c);
-    check(tk::CurrencyFromText(text) == c);
+    const QString text = calculator::CurrencyText(c);
+    check(calculator::CurrencyFromText(text) == c);
 }
 
 } // namespace
@@ -40,25 +40,25 @@ void currencyRoundTrip(tk::Currency c)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
-    tk::Currency c = 0;
-    if (raisesOverflowOr([&] { c = tk::CurrencyFromText(text); }))
+    calculator::Currency c = 0;
+    if (raisesOverflowOr([&] { c = calculator::CurrencyFromText(text); }))
         currencyRoundTrip(c);
     std::int32_t months = 0;
     raisesOverflowOr([&] { months = tk::RoundToInt32(tk::Val(text)); });
-    check(tk::Val(tk::IntegerText(months)) == months);
+    check(tk::Val(calculator::IntegerText(months)) == months);
 
     if (size >= 8) {
         double v;
         std::memcpy(&v, data, sizeof v);
-        tk::Currency fromDouble = 0;
-        if (raisesOverflowOr([&] { fromDouble = tk::ToCurrency(v); })) {
+        calculator::Currency fromDouble = 0;
+        if (raisesOverflowOr([&] { fromDouble = calculator::ToCurrency(v); })) {
             // Within half a ten-thousandth, plus the rounding of the double.
-            const double back = tk::CurrencyToDouble(fromDouble);
+            const double back = calculator::CurrencyToDouble(fromDouble);
             check(std::fabs(back - v) <= 0.00005 + std::fabs(v) * 1e-15);
             currencyRoundTrip(fromDouble);
         }
         if (std::isfinite(v)) {
-            const QString shown = tk::DoubleText(v);
+            const QString shown = calculator::DoubleText(v);
             check(!shown.startsWith(u' '));
             double back = 0;
             if (raisesOverflowOr([&] { back = tk::Val(shown); }) && std::fabs(v) >= 1e-300)

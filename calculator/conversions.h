@@ -1,20 +1,18 @@
 // Conversions between the calculator's value types and their texts: currency
 // (a signed 64-bit count of ten-thousandths) from a typed text or a double,
-// and the plain text forms of currency, doubles and integers.
+// and the plain text forms of currency, doubles and integers. Failures are
+// the toolkit's overflow error; nothing here re-enters.
 #pragma once
 
 #include <QString>
 
 #include <cstdint>
 
-#include "numbers.h"
+#include "currency.h"
 
-namespace tk {
+#include "toolkit/numbers.h"
 
-// Currency: value x 10000 in a signed 64-bit integer, so the range is
-// -922337203685477.5808 to 922337203685477.5807 with four exact decimals.
-using Currency = std::int64_t;
-inline constexpr Currency CurrencyScale = 10000;
+namespace calculator {
 
 // The leading number of a text, read as Val reads it (blanks, sign, digits
 // with at most one '.', exponent; no number gives 0), rounded to the nearest
@@ -45,4 +43,4 @@ QString IntegerText(std::int32_t value);
 // Rounding to an int32 (nearest, ties to even, overflow error) is
 // RoundToInt32 in numbers.h.
 
-} // namespace tk
+} // namespace calculator

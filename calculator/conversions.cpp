@@ -3,15 +3,20 @@
 // of its own before the one that is wanted.
 #include "conversions.h"
 
-#include "runtime_error.h"
+#include "loan_error.h"
 
-#include <array>
-#include <charconv>
+#include "toolkit/runtime_error.h"
+
 #include <cmath>
 #include <string>
 #include <string_view>
 
-namespace tk {
+namespace calculator {
+
+using tk::LeadingNumber;
+using tk::raiseOverflow;
+using tk::ScanLeadingNumber;
+using tk::Str;
 
 namespace {
 
@@ -119,25 +124,16 @@ Currency CurrencyFromText(const QString& text)
 
 Currency ToCurrency(double value)
 {
-    // 1e16 is far above the range and keeps the fixed-point text short.
-    if (!(std::fabs(value) < 1e16))
+    try {
+        return currencyFromDouble(value);
+    } catch (const LoanError&) {
         raiseOverflow();
-    // Fixed notation with four decimals is the exact binary value rounded
-    // once to the nearest ten-thousandth, ties to even.
-    std::array<char, 48> buf{};
-    const auto res =
-        std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::fixed, 4);
-    return CurrencyFromText(QString::fromLatin1(buf.data(), res.ptr - buf.data()));
+    }
 }
 
 double CurrencyToDouble(Currency value)
 {
-    // Reading the exact decimal text rounds once; int64 -> double followed by
-    // a division by 10000 would round twice above 2^53.
-    const std::string text = CurrencyText(value).toStdString();
-    double result = 0;
-    std::from_chars(text.data(), text.data() + text.size(), result);
-    return result;
+    return currencyToDouble(value);
 }
 
 QString CurrencyText(Currency value)
@@ -180,4 +176,4 @@ QString IntegerText(std::int32_t value)
     return QString::number(value);
 }
 
-} // namespace tk
+} // namespace calculator

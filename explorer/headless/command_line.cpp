@@ -23,7 +23,8 @@ std::string HelpText()
            "  --view XMIN XMAX YMIN YMAX\n"
            "                          the view (default: -4 4 -3 3, the start view)\n"
            "  --open-view IN.png      the view and limit of a picture from Export View\n"
-           "  --size WxH              canvas in pixels, 2 to 16384 a side (default 1080x810)\n"
+           "  --size WxH              canvas in pixels, 2 to 16384 a side (default 1080x810,\n"
+           "                          or the size of the --open-view picture)\n"
            "  --iterations N          iteration limit, 16 to 1000000 (default 256, or the\n"
            "                          opened view's)\n"
            "  --threads N             threads to use (default: every hardware thread)\n"
@@ -181,6 +182,7 @@ CommandLine parse(const std::vector<std::string>& args)
                                    std::to_string(SmallestSide) + " to " +
                                    std::to_string(LargestSide) + " pixels"};
             c.width = std::int32_t(*w);
+            c.sizeGiven = true;
             c.height = std::int32_t(*h);
         } else if (option == "--iterations") {
             c.iterations = std::int32_t(in.whole(option, LowestIterations, HighestIterations));

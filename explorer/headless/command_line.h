@@ -19,6 +19,7 @@ struct CommandLine {
     std::optional<PlaneRect> view;
     std::string openView;
     std::int32_t width = 1080, height = 810;
+    bool sizeGiven = false;                 // else an opened view's picture keeps its size
     std::optional<std::int32_t> iterations; // else 256, or the opened view's
     int threads = 0;                        // 0: every hardware thread
     bool quiet = false;

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QImageReader>
 
 #include <unistd.h>
 
@@ -42,8 +43,14 @@ void catchStopSignals()
     action.sa_handler = noteStopSignal;
     action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        // A signal ignored on entry (nohup, a shell's background job) stays
+        // ignored, as the one who started us asked.
+        struct sigaction before {};
+        if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN)
+            continue;
         sigaction(signal, &action, nullptr);
+    }
 }
 
 // A failure that ends the run with its status and one line on stderr.
@@ -112,7 +119,7 @@ QImage render(const RenderRequest& request, Progress& progress, const std::strin
     return {};
 }
 
-void renderOne(const CommandLine& c)
+void renderOne(CommandLine c)
 {
     PlaneRect view = c.view.value_or(PlaneRect{-4, 4, -3, 3});
     std::int32_t maxIter = c.iterations.value_or(DefaultIterations);
@@ -124,6 +131,13 @@ void renderOne(const CommandLine& c)
                                  "View or --render carry one)"};
         view = {saved->view.xMin, saved->view.xMax, saved->view.yMin, saved->view.yMax};
         maxIter = c.iterations.value_or(saved->maxIter);
+        // Drawn again at the size it was drawn, unless told otherwise.
+        const QSize size = QImageReader(path(c.openView), "png").size();
+        if (!c.sizeGiven && size.width() >= SmallestSide && size.width() <= LargestSide &&
+            size.height() >= SmallestSide && size.height() <= LargestSide) {
+            c.width = size.width();
+            c.height = size.height();
+        }
     }
     checkTarget(c.out);
     Progress progress(Progress::styleFor(c.quiet), c.height);

@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QTemporaryDir>
 
+#include <csignal>
+
 #include "explorer/headless/headless_render.h"
 #include "explorer/headless/start_palette.h"
 #include "explorer/view_export.h"
@@ -149,9 +151,9 @@ TEST(HeadlessRender, OpenViewDrawsTheSameViewAndLimitAgain)
                                   size)
                   .status,
               0);
-    ASSERT_EQ(cli_test::runZelmar(QStringList{QStringLiteral("--render"), second,
-                                              QStringLiteral("--open-view"), first} +
-                                  size)
+    // No --size: the opened picture's own size.
+    ASSERT_EQ(cli_test::runZelmar({QStringLiteral("--render"), second,
+                                   QStringLiteral("--open-view"), first, QStringLiteral("--quiet")})
                   .status,
               0);
     EXPECT_EQ(firstDifference(QImage(first), QImage(second)), QString());
@@ -171,6 +173,37 @@ TEST(HeadlessRender, ProgressIsALinePerTenthOffATerminalAndNothingWhenQuiet)
     const cli_test::Run quiet = cli_test::runZelmar(base + QStringList{QStringLiteral("--quiet")});
     ASSERT_EQ(quiet.status, 0);
     EXPECT_EQ(quiet.err, QString());
+}
+
+TEST(HeadlessRender, InterruptedRenderLeavesNoFile)
+{
+    for (const int signal : {SIGINT, SIGTERM}) {
+        QTemporaryDir dir;
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("DISPLAY"));
+        process.setProcessEnvironment(env);
+        // Slow enough (one thread, a deep limit) to be caught part-way.
+        process.start(QStringLiteral(ZELMAR_BINARY),
+                      {QStringLiteral("--render"), dir.filePath(QStringLiteral("big.png")),
+                       QStringLiteral("--size"), QStringLiteral("1200x900"),
+                       QStringLiteral("--iterations"), QStringLiteral("20000"),
+                       QStringLiteral("--threads"), QStringLiteral("1"), QStringLiteral("--view"),
+                       QStringLiteral("-0.75"), QStringLiteral("-0.73"), QStringLiteral("0.1"),
+                       QStringLiteral("0.115")});
+        process.setReadChannel(QProcess::StandardError);
+        ASSERT_TRUE(process.waitForStarted());
+        // The first progress line says the render is under way.
+        ASSERT_TRUE(process.waitForReadyRead(30000)) << "no progress line";
+        ::kill(pid_t(process.processId()), signal);
+        ASSERT_TRUE(process.waitForFinished(30000));
+        EXPECT_EQ(process.exitCode(), 128 + signal)
+            << "the render ended before the signal came: interruption untested";
+        EXPECT_TRUE(QString::fromLocal8Bit(process.readAllStandardError())
+                        .contains(QStringLiteral("interrupted")));
+        EXPECT_TRUE(
+            QDir(dir.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+    }
 }
 
 } // namespace

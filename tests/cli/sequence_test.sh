@@ -60,5 +60,15 @@ truncate -s -20 "$work/one/frame-00005.png"
 "$zelmar" "${sequence[@]}" --render "$work/one/frame-%05d.png" || fail "repair run: status $?"
 cmp -s "$work/whole.png" "$work/one/frame-00005.png" || fail "a cut-short frame was not drawn again"
 
+# A write that fails (the file-size limit stands in for a full disk) is
+# status 1 and leaves the file that was there as it was, with nothing beside it.
+mkdir "$work/full"
+cp "$work/whole.png" "$work/full/picture.png"
+(ulimit -f 4; "$zelmar" --render "$work/full/picture.png" --size 400x300 --quiet)
+status=$?
+[ "$status" -eq 1 ] || fail "a failed write gave status $status"
+cmp -s "$work/whole.png" "$work/full/picture.png" || fail "a failed write damaged the file"
+[ "$(ls -A "$work/full")" = "picture.png" ] || fail "a failed write left $(ls -A "$work/full")"
+
 [ "$failures" -eq 0 ] && echo "sequence: all checks passed"
 exit $((failures > 0))

@@ -33,7 +33,7 @@ std::string HelpText()
            "                          the --to view; OUT is then a name with one %d (e.g.\n"
            "                          %05d) for the frame number, from 0\n"
            "  --shard K/M             only the frames whose number is K modulo M\n"
-           "  --help, --version\n\n"
+           "  --help (-h), --version\n\n"
            "Frames already on disk and complete are skipped, so a sequence can be stopped\n"
            "and started again. Exit status: 0 done, 1 the view overflows, the view file\n"
            "cannot be read or a picture cannot be written, 2 bad arguments, 130/143\n"
@@ -43,7 +43,7 @@ std::string HelpText()
 bool WantsCommandLine(const std::vector<std::string>& args)
 {
     for (const std::string& a : args)
-        if (a.rfind("--", 0) == 0)
+        if (a.rfind("--", 0) == 0 || a == "-h")
             return true;
     return false;
 }
@@ -153,7 +153,9 @@ CommandLine parse(const std::vector<std::string>& args)
     bool help = false, version = false;
     bool fromGiven = false, toGiven = false, shardGiven = false;
     while (in.more()) {
-        const std::string option = in.take();
+        std::string option = in.take();
+        if (option == "-h")
+            option = "--help";
         if (option.rfind("--", 0) != 0)
             throw BadArguments{"unexpected argument '" + option + "'"};
         if (!seen.insert(option).second)

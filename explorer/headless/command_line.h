@@ -37,7 +37,7 @@ struct ParsedCommandLine {
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args);
 
 // Whether these arguments ask for the command line rather than the window:
-// any argument that begins with "--" does.
+// any argument that begins with "--" does, and "-h".
 bool WantsCommandLine(const std::vector<std::string>& args);
 
 // The one usage line, and the whole help.

@@ -111,6 +111,7 @@ TEST(CommandLine, HelpAndVersionNeedNothingElse)
     using explorer::headless::ParseCommandLine;
     EXPECT_EQ(ParseCommandLine({"--help"}).command->action, CommandLine::Action::Help);
     EXPECT_EQ(ParseCommandLine({"--version"}).command->action, CommandLine::Action::Version);
+    EXPECT_EQ(ParseCommandLine({"-h"}).command->action, CommandLine::Action::Help);
     const cli_test::Run help = cli_test::runZelmar({QStringLiteral("--help")});
     EXPECT_EQ(help.status, 0);
     EXPECT_FALSE(explorer::headless::WantsCommandLine({}));

@@ -9,10 +9,12 @@ FUZZ_SECONDS ?= 300
 # seed (empty: drawn from the clock and printed; give it to replay a run).
 SOAK_SECONDS ?= 180
 SOAK_SEED ?=
+# Where `make install` puts the programs, menu entries, icons and manual pages.
+PREFIX ?= /usr/local
 ASAN_FLAGS = -DCMAKE_BUILD_TYPE=Debug -DZELMAR_SANITIZE=ON -DZELMAR_BUILD_BENCH=OFF
 SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1
 
-.PHONY: all deps configure build zelmar interest test fuzz-short fuzz test-asan soak bench clean
+.PHONY: all deps configure build zelmar interest test fuzz-short fuzz test-asan soak bench install deb clean
 
 all: build
 
@@ -71,6 +73,17 @@ soak: deps
 
 bench: build
 	./$(BUILD)/bench/zelmar_bench
+
+# Both programs with their menu entries, icons, metainfo and manual pages
+# under PREFIX (DESTDIR is honoured too).
+install: configure
+	cmake --build $(BUILD) --target Zelmar interest desktop_files
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The Debian package, through CPack, into $(BUILD)/packages/.
+deb: configure
+	cmake --build $(BUILD) --target Zelmar interest desktop_files
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) $(FUZZ_BUILD) $(ASAN_BUILD)

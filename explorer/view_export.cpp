@@ -15,6 +15,7 @@
 #include "toolkit/form.h"
 #include "toolkit/pictures.h"
 #include "toolkit/runtime_error.h"
+#include "view_picture.h"
 
 namespace explorer {
 
@@ -22,32 +23,14 @@ namespace {
 
 const QString PngFilter = QStringLiteral("PNG Picture (*.png)|*.png");
 
-QString exact(double v)
-{
-    return QString::number(v, 'g', 17);
-}
-
 } // namespace
 
 QImage ViewImage(const Form1& form, const SavedView& saved)
 {
     const int width = form.LevelGrid.cols;
     const int height = width > 0 ? int(form.LevelGrid.data.size() / std::size_t(width)) : 0;
-    QImage image(width, height, QImage::Format_RGB32);
-    for (int row = 0; row < height; ++row) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(row));
-        for (int col = 0; col < width; ++col)
-            line[col] = tk::PictureBox::toRgb(
-                form.DoneGrid(col, row) ? form.Palette[form.LevelGrid(col, row)] : 0);
-    }
-    image.setText(QString::fromLatin1(chunk::XMin), exact(saved.view.xMin));
-    image.setText(QString::fromLatin1(chunk::XMax), exact(saved.view.xMax));
-    image.setText(QString::fromLatin1(chunk::YMin), exact(saved.view.yMin));
-    image.setText(QString::fromLatin1(chunk::YMax), exact(saved.view.yMax));
-    image.setText(QString::fromLatin1(chunk::MaxIter), QString::number(saved.maxIter));
-    image.setText(QString::fromLatin1(chunk::Fields), saved.fields.join(QLatin1Char(';')));
-    image.setText(QStringLiteral("Software"), QStringLiteral("Zelmar"));
-    return image;
+    return ViewPicture(form.LevelGrid.data.data(), form.DoneGrid.data.data(), width, height,
+                       form.Palette, saved);
 }
 
 std::optional<SavedView> ReadSavedView(const QString& fileName)

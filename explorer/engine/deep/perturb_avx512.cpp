@@ -1,0 +1,71 @@
+// The perturbation kernel in AVX-512 lanes: eight pixels per vector, four
+// vectors in flight. Only called after a run-time check that the processor
+// has AVX-512.
+#include "explorer/engine/deep/perturb_kernels.h"
+
+#ifdef ZELMAR_ESCAPE_X86
+
+#include <immintrin.h>
+
+#include <concepts>
+
+// Compiled for AVX-512 without FMA: every product and sum is rounded alone.
+#pragma GCC push_options
+#pragma GCC target("avx512f,avx512dq,avx512vl,avx512bw")
+
+namespace explorer::deep {
+namespace {
+#include "explorer/engine/deep/perturb_lanes.inc"
+
+struct Avx512Ops {
+    using Real = __m512d;
+    using Count = __m512i;
+    using Mask = __mmask8;
+    static constexpr int Width = 8;
+
+    static Real mul(Real a, Real b) { return _mm512_mul_pd(a, b); }
+    static Real add(Real a, Real b) { return _mm512_add_pd(a, b); }
+    static Real sub(Real a, Real b) { return _mm512_sub_pd(a, b); }
+    static Real real(double x) { return _mm512_set1_pd(x); }
+    static Count count(std::int64_t n) { return _mm512_set1_epi64(n); }
+    static Count countUp(Count n, Mask k)
+    {
+        return _mm512_mask_add_epi64(n, k, n, _mm512_set1_epi64(1));
+    }
+    static Mask notAtLeast(Mask k, Real a, Real b)
+    {
+        return _mm512_mask_cmp_pd_mask(k, a, b, _CMP_NGE_UQ);
+    }
+    static Mask below(Mask k, Count n, Count m) { return _mm512_mask_cmplt_epi64_mask(k, n, m); }
+    static Mask lessOrEqual(Mask k, Real a, Real b, Count n, Count m)
+    {
+        return Mask(_mm512_mask_cmp_pd_mask(k, a, b, _CMP_LT_OQ) |
+                    _mm512_mask_cmpeq_epi64_mask(k, n, m));
+    }
+    static Real select(Mask k, Real a, Real b) { return _mm512_mask_blend_pd(k, a, b); }
+    static Count selectCount(Mask k, Count a, Count b) { return _mm512_mask_blend_epi64(k, a, b); }
+    static Real gather(const double* p, Count n)
+    {
+        return _mm512_mask_i64gather_pd(_mm512_setzero_pd(), 0xff, n, p, 8);
+    }
+    static unsigned bits(Mask k) { return unsigned(k); }
+    static Mask mask(unsigned bits) { return Mask(bits); }
+    static Real load(const double* p) { return _mm512_loadu_pd(p); }
+    static Count loadCount(const std::int64_t* q) { return _mm512_loadu_si512(q); }
+    static void store(double* p, Real a) { _mm512_storeu_pd(p, a); }
+    static void storeCount(std::int64_t* q, Count n) { _mm512_storeu_si512(q, n); }
+};
+static_assert(PerturbOps<Avx512Ops>);
+
+} // namespace
+
+void perturbAvx512(const PerturbJob& job)
+{
+    PerturbKernel<Avx512Ops, 4>::run(job);
+}
+
+} // namespace explorer::deep
+
+#pragma GCC pop_options
+
+#endif

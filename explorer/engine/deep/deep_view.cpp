@@ -155,13 +155,62 @@ std::optional<DeepView> DeepView::fromText(const std::string& xMin, const std::s
             return fail(std::string(Names[i]) + " is not a number");
         v.typedDigits_[std::size_t(i)] = digits;
     }
+    if (!checked(v, error))
+        return std::nullopt;
+    // A bound typed with fewer digits than the view shows ("0.1" beside
+    // "0.1000...01") is read again with as many bits as the others need, so
+    // that its shown digits are the typed decimal, not binary noise.
+    const mpfr_prec_t need = v.boundBits();
+    for (int i = 0; i < 4; ++i) {
+        Mpfr& b = v.bounds_[std::size_t(i)];
+        if (b.bits() >= need)
+            continue;
+        b = Mpfr(need);
+        mpfr_strtofr(b.get(), trimmed(*texts[i]).c_str(), nullptr, 10, MPFR_RNDN);
+    }
+    return v;
+}
+
+bool DeepView::checked(const DeepView& v, std::string* error)
+{
     const double w = log2Extent(v.bounds_[0], v.bounds_[1]);
     const double h = log2Extent(v.bounds_[2], v.bounds_[3]);
+    std::string message;
     if (std::isinf(w) || std::isinf(h))
-        return fail("the view has no width or no height");
-    if (std::min(w, h) < -MaxDepthDecades * Log2Of10)
-        return fail("the view is deeper than a magnification of 1e" +
-                    std::to_string(MaxDepthDecades));
+        message = "the view has no width or no height";
+    else if (std::min(w, h) < -MaxDepthDecades * Log2Of10)
+        message = "the view is deeper than a magnification of 1e" + std::to_string(MaxDepthDecades);
+    if (message.empty())
+        return true;
+    if (error)
+        *error = message;
+    return false;
+}
+
+mpfr_prec_t DeepView::boundBits() const
+{
+    double bits = 0;
+    for (int axis = 0; axis < 2; ++axis) {
+        const Mpfr& lo = bounds_[std::size_t(axis * 2)];
+        const Mpfr& hi = bounds_[std::size_t(axis * 2 + 1)];
+        bits = std::max(bits, log2Scale(lo.get(), hi.get()) - log2Extent(lo, hi));
+    }
+    return mpfr_prec_t(std::ceil(bits)) + 96;
+}
+
+std::optional<DeepView> DeepView::fromBounds(const Mpfr& xMin, const Mpfr& xMax, const Mpfr& yMin,
+                                             const Mpfr& yMax, std::string* error)
+{
+    DeepView v;
+    v.bounds_ = {xMin, xMax, yMin, yMax};
+    for (const Mpfr& b : v.bounds_)
+        if (!mpfr_number_p(b.get())) {
+            if (error)
+                *error = "a bound is not a number";
+            return std::nullopt;
+        }
+    if (!checked(v, error))
+        return std::nullopt;
     return v;
 }
 

@@ -34,6 +34,10 @@ public:
     // height are derived from them and not read.
     static std::optional<DeepView> fromFields(const FieldTexts& fields,
                                               std::string* error = nullptr);
+    // From bounds worked out elsewhere (a zoom of another view): kept as
+    // they are, and shown with the digits the view needs.
+    static std::optional<DeepView> fromBounds(const Mpfr& xMin, const Mpfr& xMax, const Mpfr& yMin,
+                                              const Mpfr& yMax, std::string* error = nullptr);
     // From double bounds (a view doubles resolve), exactly.
     static DeepView fromDoubles(double xMin, double xMax, double yMin, double yMax);
 
@@ -66,6 +70,10 @@ public:
 
 private:
     DeepView() = default;
+    // The refusals common to every way of making a view.
+    static bool checked(const DeepView& v, std::string* error);
+    // Bits that keep the bounds' last shown digit clear of binary noise.
+    mpfr_prec_t boundBits() const;
     std::array<Mpfr, 4> bounds_;
     std::array<int, 4> typedDigits_{}; // significant digits each bound was given with
 };

@@ -139,6 +139,8 @@ void computePixels(const DeepView& view, const ReferenceOrbit& orbit, const Mpfr
         }
     };
 
+    if (progress)
+        progress(DeepStage::Pixels, 0.0);
     const auto start = Clock::now();
     const unsigned threads =
         o.threads ? o.threads : std::max(1u, std::thread::hardware_concurrency());

@@ -26,7 +26,11 @@ bool computeReferenceOrbit(const Mpfr& cx, const Mpfr& cy, mpfr_prec_t bits, std
     out.im.reserve(reserve);
     if (keepWide)
         out.wide.reserve(reserve);
-    const std::int64_t progressEvery = 4096;
+    // Often enough that the caller's throttle, not this loop, decides how
+    // often progress shows, even at a precision where a step takes long.
+    const std::int64_t progressEvery = 16;
+    if (progress)
+        progress(0.0);
     for (std::int64_t n = 0;; ++n) {
         out.re.push_back(mpfr_get_d(zr.get(), MPFR_RNDN));
         out.im.push_back(mpfr_get_d(zi.get(), MPFR_RNDN));
@@ -47,9 +51,10 @@ bool computeReferenceOrbit(const Mpfr& cx, const Mpfr& cy, mpfr_prec_t bits, std
         mpfr_add(zi.get(), zi.get(), c_i.get(), MPFR_RNDN);
         mpfr_sub(zr.get(), zr2.get(), zi2.get(), MPFR_RNDN);
         mpfr_add(zr.get(), zr.get(), c_r.get(), MPFR_RNDN);
+        // Every step: at 1e100000 one step takes milliseconds.
+        if (cancel.load(std::memory_order_relaxed))
+            return false;
         if (n % progressEvery == progressEvery - 1) {
-            if (cancel.load(std::memory_order_relaxed))
-                return false;
             if (progress)
                 progress(double(n) / double(maxIter));
         }

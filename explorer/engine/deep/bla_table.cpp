@@ -10,7 +10,7 @@ namespace {
 template <class T> Complex<T> referenceAt(const ReferenceOrbit& o, std::size_t m)
 {
     if constexpr (std::is_same_v<T, double>)
-        return {o.re[m], o.im[m]};
+        return {o.re(std::int64_t(m)), o.im(std::int64_t(m))};
     else
         return o.wide[m];
 }
@@ -42,8 +42,7 @@ bool BlaTable<T>::build(const ReferenceOrbit& orbit, T dcMax, double epsilon,
         s.a = {twice(z.re), twice(z.im)};
         s.b = {T(1.0), T(0.0)};
         // Near the escape radius the skipped escape tests could matter.
-        const double n = orbit.re[std::size_t(m)] * orbit.re[std::size_t(m)] +
-                         orbit.im[std::size_t(m)] * orbit.im[std::size_t(m)];
+        const double n = orbit.re(m) * orbit.re(m) + orbit.im(m) * orbit.im(m);
         s.radius2 = n < 3.99 ? norm(z) * eps2 : T(0.0);
         if ((m & 0xffff) == 0 && cancel.load(std::memory_order_relaxed))
             return false;

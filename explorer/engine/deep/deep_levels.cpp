@@ -207,7 +207,7 @@ DeepLevels computeDeepLevels(const DeepView& view, std::int32_t width, std::int3
     }
     out.referenceIterations = orbit.size() - 1;
     out.referenceEscaped = orbit.escaped;
-    out.orbitBytes = orbit.re.capacity() * 16 + orbit.wide.capacity() * sizeof(orbit.wide[0]);
+    out.orbitBytes = orbit.values.capacity() * 8 + orbit.wide.capacity() * sizeof(orbit.wide[0]);
     if (out.extended)
         computePixels<FloatExp>(view, orbit, cx, cy, o, cancel, progress, out);
     else

@@ -8,6 +8,7 @@
 #include <immintrin.h>
 
 #include <concepts>
+#include <utility>
 
 // Compiled for AVX2 without FMA: every product and sum is rounded alone.
 #pragma GCC push_options
@@ -53,7 +54,19 @@ struct Avx2Ops {
         return _mm256_castpd_si256(_mm256_blendv_pd(_mm256_castsi256_pd(a), _mm256_castsi256_pd(b),
                                                     _mm256_castsi256_pd(k)));
     }
-    static Real gather(const double* p, Count n) { return _mm256_i64gather_pd(p, n, 8); }
+    // Four 16-byte loads, not two gathers: lanes 0 and 2 to one vector,
+    // 1 and 3 to another, then unpacked.
+    static void gatherPairs(const double* p, Count n, Real& re, Real& im)
+    {
+        alignas(32) std::int64_t i[4];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(i), n);
+        const Real a = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(p + 2 * i[0])),
+                                            _mm_loadu_pd(p + 2 * i[2]), 1);
+        const Real b = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(p + 2 * i[1])),
+                                            _mm_loadu_pd(p + 2 * i[3]), 1);
+        re = _mm256_unpacklo_pd(a, b);
+        im = _mm256_unpackhi_pd(a, b);
+    }
     static unsigned bits(Mask k) { return unsigned(_mm256_movemask_pd(_mm256_castsi256_pd(k))); }
     static Mask mask(unsigned bits)
     {

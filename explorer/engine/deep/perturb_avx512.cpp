@@ -8,6 +8,7 @@
 #include <immintrin.h>
 
 #include <concepts>
+#include <utility>
 
 // Compiled for AVX-512 without FMA: every product and sum is rounded alone.
 #pragma GCC push_options
@@ -44,9 +45,23 @@ struct Avx512Ops {
     }
     static Real select(Mask k, Real a, Real b) { return _mm512_mask_blend_pd(k, a, b); }
     static Count selectCount(Mask k, Count a, Count b) { return _mm512_mask_blend_epi64(k, a, b); }
-    static Real gather(const double* p, Count n)
+    // Eight 16-byte loads, not two gathers: the even lanes' pairs to one
+    // vector and the odd lanes' to another, then unpacked.
+    static void gatherPairs(const double* p, Count n, Real& re, Real& im)
     {
-        return _mm512_mask_i64gather_pd(_mm512_setzero_pd(), 0xff, n, p, 8);
+        alignas(64) std::int64_t i[8];
+        _mm512_store_si512(i, n);
+        auto pair = [&](int k) { return _mm_loadu_pd(p + 2 * i[k]); };
+        Real a = _mm512_zextpd128_pd512(pair(0));
+        Real b = _mm512_zextpd128_pd512(pair(1));
+        a = _mm512_insertf64x2(a, pair(2), 1);
+        b = _mm512_insertf64x2(b, pair(3), 1);
+        a = _mm512_insertf64x2(a, pair(4), 2);
+        b = _mm512_insertf64x2(b, pair(5), 2);
+        a = _mm512_insertf64x2(a, pair(6), 3);
+        b = _mm512_insertf64x2(b, pair(7), 3);
+        re = _mm512_maskz_unpacklo_pd(0xff, a, b); // (maskz: no undefined source)
+        im = _mm512_maskz_unpackhi_pd(0xff, a, b);
     }
     static unsigned bits(Mask k) { return unsigned(k); }
     static Mask mask(unsigned bits) { return Mask(bits); }

@@ -4,6 +4,7 @@
 #include "explorer/engine/deep/perturb_kernels.h"
 
 #include <concepts>
+#include <utility>
 
 namespace explorer::deep {
 
@@ -85,9 +86,10 @@ struct PortableOps {
     {
         return each<Count>([&](int i) { return k >> i & 1 ? b.v[i] : a.v[i]; });
     }
-    static Real gather(const double* p, Count n)
+    static void gatherPairs(const double* p, Count n, Real& re, Real& im)
     {
-        return each<Real>([&](int i) { return p[n.v[i]]; });
+        re = each<Real>([&](int i) { return p[2 * n.v[i]]; });
+        im = each<Real>([&](int i) { return p[2 * n.v[i] + 1]; });
     }
     static unsigned bits(Mask k) { return k; }
     static Mask mask(unsigned bits) { return bits; }
@@ -119,8 +121,7 @@ void perturbCounts(Isa isa, const ReferenceOrbit& orbit, const double* dcRe, con
 {
     if (n <= 0 || orbit.size() == 0)
         return;
-    const PerturbJob job{orbit.re.data(), orbit.im.data(), orbit.size() - 1, dcRe, dcIm, n,
-                         maxIter,         counts};
+    const PerturbJob job{orbit.values.data(), orbit.size() - 1, dcRe, dcIm, n, maxIter, counts};
     if (!escape::supported(isa))
         isa = Isa::Portable;
 #ifdef ZELMAR_ESCAPE_X86

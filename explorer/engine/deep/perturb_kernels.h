@@ -15,8 +15,7 @@ using engine::Isa;
 // What the lanes work on: pixel i has the difference (dcRe[i], dcIm[i])
 // from the reference; its count goes to counts[i].
 struct PerturbJob {
-    const double* refRe;
-    const double* refIm;
+    const double* ref;    // real and imaginary parts interleaved
     std::int64_t refLast; // index of the reference's last value
     const double* dcRe;
     const double* dcIm;

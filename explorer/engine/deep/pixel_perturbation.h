@@ -31,7 +31,7 @@ namespace detail {
 template <class T> inline Complex<T> referenceAt(const ReferenceOrbit& o, std::int64_t m)
 {
     if constexpr (std::is_same_v<T, double>)
-        return {o.re[std::size_t(m)], o.im[std::size_t(m)]};
+        return {o.re(m), o.im(m)};
     else
         return o.wide[std::size_t(m)];
 }
@@ -93,14 +93,14 @@ template <class T> std::int64_t perturbedCount(const PixelContext<T>& ctx, Compl
             const Complex<double> dcd = detail::narrow(dc);
             Complex<double> d = detail::narrow(dz);
             for (;;) {
-                const double zr = o.re[std::size_t(m)] + d.re;
-                const double zi = o.im[std::size_t(m)] + d.im;
+                const double zr = o.re(m) + d.re;
+                const double zi = o.im(m) + d.im;
                 const double zNorm = zr * zr + zi * zi;
                 if (n + 1 >= maxIter)
                     return maxIter;
                 if (zNorm >= 4.0)
                     return n + 1;
-                double refR = o.re[std::size_t(m)], refI = o.im[std::size_t(m)];
+                double refR = o.re(m), refI = o.im(m);
                 if (m == last || zNorm < d.re * d.re + d.im * d.im) {
                     d = {zr, zi};
                     m = 0;

@@ -22,8 +22,7 @@ bool computeReferenceOrbit(const Mpfr& cx, const Mpfr& cy, mpfr_prec_t bits, std
     mpfr_set(c_r.get(), cx.get(), MPFR_RNDN);
     mpfr_set(c_i.get(), cy.get(), MPFR_RNDN);
     const std::size_t reserve = std::size_t(std::min<std::int64_t>(maxIter + 1, 1 << 20));
-    out.re.reserve(reserve);
-    out.im.reserve(reserve);
+    out.values.reserve(2 * reserve);
     if (keepWide)
         out.wide.reserve(reserve);
     // Often enough that the caller's throttle, not this loop, decides how
@@ -32,8 +31,8 @@ bool computeReferenceOrbit(const Mpfr& cx, const Mpfr& cy, mpfr_prec_t bits, std
     if (progress)
         progress(0.0);
     for (std::int64_t n = 0;; ++n) {
-        out.re.push_back(mpfr_get_d(zr.get(), MPFR_RNDN));
-        out.im.push_back(mpfr_get_d(zi.get(), MPFR_RNDN));
+        out.values.push_back(mpfr_get_d(zr.get(), MPFR_RNDN));
+        out.values.push_back(mpfr_get_d(zi.get(), MPFR_RNDN));
         if (keepWide)
             out.wide.push_back({toFloatExp(zr.get()), toFloatExp(zi.get())});
         mpfr_sqr(zr2.get(), zr.get(), MPFR_RNDN);

@@ -19,15 +19,18 @@ namespace explorer::deep {
 using ProgressFunction = std::function<void(double)>;
 
 struct ReferenceOrbit {
-    // Z_0 = 0, ..., Z_{size-1}; the last is either the first with
+    // Z_0 = 0, ..., Z_{size-1}, real and imaginary parts interleaved (the
+    // lanes load both with one access); the last is either the first with
     // |Z|^2 >= 4 (the reference escaped) or Z_{maxIter}.
-    std::vector<double> re, im;
+    std::vector<double> values;
+    double re(std::int64_t m) const { return values[std::size_t(2 * m)]; }
+    double im(std::int64_t m) const { return values[std::size_t(2 * m + 1)]; }
     // The same values with an extended exponent, only when asked for (views
     // whose differences fall below what a double holds).
     std::vector<Complex<FloatExp>> wide;
     bool escaped = false;
     mpfr_prec_t bits = 0;
-    std::int64_t size() const { return std::int64_t(re.size()); }
+    std::int64_t size() const { return std::int64_t(values.size() / 2); }
 };
 
 // Iterates the orbit of (cx, cy) at `bits` for at most maxIter steps (so

@@ -131,12 +131,13 @@ void kernelRatios()
 void tableRatio()
 {
     // A small copy of the set about 1e-100 across, found by Newton's method
-    // from a point 1e-50 off c = i; the view around it with its spiral.
+    // from a point 1e-50 off c = i; the view around it, the nucleus (the
+    // reference) at its centre.
     const deeptest::SmallCopy copy = deeptest::findSmallCopy(
         "1e-50", "1.00000000000000000000000000000000000000000000000000000000000000001", -51, 420,
         1000);
     const deep::DeepView view =
-        deeptest::viewAround(copy.re, copy.im, copy.log10Size + 0.6, 0.11, 0.07);
+        deeptest::viewAround(copy.re, copy.im, copy.log10Size + 0.6);
     std::printf("small copy of period %d, size 1e%.1f; view at magnification 1e%.1f\n", copy.period,
                 copy.log10Size, view.log10Magnification());
     const int w = 1080, h = 810;

@@ -134,23 +134,70 @@ TEST(DeepKernels, EveryInstructionSetCountsAsTheScalarPath)
 
 TEST(DeepKernels, TheExtendedExponentCountsAsDoubles)
 {
-    // Where both hold the differences, the extended path (with its switch
-    // to doubles and back) must give what doubles give, pixel for pixel.
+    // Where both hold the differences, the extended exponent (scalar, with
+    // its switch to doubles and back, and scaled lanes on every instruction
+    // set) must give what doubles give.
     for (const reference::NamedView& named : reference::BenchmarkViews) {
         deep::DeepOptions plain;
         plain.useBla = false;
         plain.useLanes = false;
-        deep::DeepOptions wide = plain;
-        wide.forceExtended = true;
-        deep::DeepLevels a, b;
+        deep::DeepLevels a;
         deepPicture(named.view, plain, &a);
-        deepPicture(named.view, wide, &b);
-        EXPECT_TRUE(b.extended);
-        long different = 0;
-        for (std::size_t i = 0; i < a.counts.size(); ++i)
-            different += a.counts[i] != b.counts[i];
-        EXPECT_LE(different * 1000, long(Width) * Height) << named.name;
+        for (const int variant : {0, 1, 2, 3}) {
+            deep::DeepOptions wide = plain;
+            wide.forceExtended = true;
+            wide.useLanes = variant > 0;
+            wide.isa = AllIsas[variant > 0 ? variant - 1 : 0];
+            if (!explorer::escape::supported(wide.isa))
+                continue; // said once by the test above
+            deep::DeepLevels b;
+            deepPicture(named.view, wide, &b);
+            EXPECT_TRUE(b.extended);
+            long different = 0;
+            for (std::size_t i = 0; i < a.counts.size(); ++i)
+                different += a.counts[i] != b.counts[i];
+            EXPECT_LE(different * 1000, long(Width) * Height)
+                << named.name << (variant ? " in scaled lanes " : " scalar")
+                << (variant ? explorer::escape::name(wide.isa) : "");
+        }
     }
+}
+
+TEST(DeepKernels, ScaledLanesCountAlikeOnEveryInstructionSet)
+{
+    // At 1e300 near c = i with differences far below the double range.
+    const deep::DeepView view = deep::DeepView::fromText(
+        "1e-300", "2.3e-300", "0.9999999999999999999999999999999999999999999999999999999999"
+                              "9999999999999999999999999999999999999999999999999999999999999999"
+                              "9999999999999999999999999999999999999999999999999999999999999999"
+                              "9999999999999999999999999999999999999999999999999999999999999999"
+                              "9999999999999999999999999999999999999999999999999999999999999999"
+                              "9999999999999999999999999999999999999999999999999999",
+        "1.000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+        "000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+        "000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+        "0000000000000000000000000000000000000000000000000001").value();
+    std::atomic<bool> cancel{false};
+    deep::DeepOptions o;
+    o.useBla = false;
+    o.maxIter = 3000;
+    o.isa = Isa::Portable;
+    const deep::DeepLevels expected = deep::computeDeepLevels(view, 64, 48, o, cancel);
+    ASSERT_TRUE(expected.extended);
+    for (Isa isa : {Isa::Avx2, Isa::Avx512}) {
+        if (!explorer::escape::supported(isa))
+            continue;
+        o.isa = isa;
+        EXPECT_EQ(deep::computeDeepLevels(view, 64, 48, o, cancel).counts, expected.counts)
+            << explorer::escape::name(isa);
+    }
+    // And as the scalar extended path, within a level boundary's rounding.
+    o.useLanes = false;
+    const deep::DeepLevels scalar = deep::computeDeepLevels(view, 64, 48, o, cancel);
+    long different = 0;
+    for (std::size_t i = 0; i < scalar.counts.size(); ++i)
+        different += scalar.counts[i] != expected.counts[i];
+    EXPECT_LE(different * 1000, long(scalar.counts.size()));
 }
 
 TEST(DeepKernels, RebasingKeepsAPixelOnItsOwnOrbit)

@@ -97,7 +97,7 @@ void computePixels(const DeepView& view, const ReferenceOrbit& orbit, const Mpfr
         out.tableSeconds = secondsSince(start);
     }
 
-    const bool lanes = std::is_same_v<T, double> && !o.useBla && o.useLanes;
+    const bool lanes = !o.useBla && o.useLanes;
     const PixelContext<T> ctx{&orbit, o.useBla ? &table : nullptr, o.maxIter};
     const std::int32_t stride = std::max(o.rowStride, 1);
     const std::int32_t rows = (height + stride - 1) / stride;
@@ -106,6 +106,8 @@ void computePixels(const DeepView& view, const ReferenceOrbit& orbit, const Mpfr
 
     auto work = [&](bool reporting) {
         std::vector<double> re, im;
+        std::vector<Complex<FloatExp>> wide;
+        std::vector<LaneExit> exits;
         ThrottledProgress report(progress, DeepStage::Pixels);
         for (;;) {
             const std::int32_t i = nextRow.fetch_add(1);
@@ -113,11 +115,31 @@ void computePixels(const DeepView& view, const ReferenceOrbit& orbit, const Mpfr
                 return;
             const std::int32_t r = i * stride;
             std::int64_t* counts = out.counts.data() + std::size_t(r) * std::size_t(width);
-            if constexpr (std::is_same_v<T, double>) {
-                if (lanes) {
+            if (lanes) {
+                if constexpr (std::is_same_v<T, double>) {
                     re.assign(dx.begin(), dx.end());
                     im.assign(std::size_t(width), dy[std::size_t(r)]);
                     perturbCounts(o.isa, orbit, re.data(), im.data(), width, o.maxIter, counts);
+                } else {
+                    wide.resize(std::size_t(width));
+                    exits.resize(std::size_t(width));
+                    for (std::int32_t c = 0; c < width; ++c)
+                        wide[std::size_t(c)] = {dx[std::size_t(c)], dy[std::size_t(r)]};
+                    perturbCountsScaled(o.isa, orbit, wide.data(), width, o.maxIter, counts,
+                                        exits.data());
+                    // What the lanes handed out goes on in the scalar path.
+                    for (std::int32_t c = 0; c < width; ++c) {
+                        if (counts[c] >= 0)
+                            continue;
+                        if (cancel.load(std::memory_order_relaxed)) {
+                            stop = true;
+                            return;
+                        }
+                        const LaneExit& x = exits[std::size_t(c)];
+                        const PixelStart<T> start{{FloatExp(x.wr, x.e), FloatExp(x.wi, x.e)}, x.m,
+                                                  x.n};
+                        counts[c] = perturbedCount<T>(ctx, wide[std::size_t(c)], start);
+                    }
                 }
             }
             if (!lanes) {

@@ -7,6 +7,8 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
+#include <cmath>
 #include <concepts>
 #include <utility>
 
@@ -45,6 +47,16 @@ struct Avx2Ops {
         const __m256i less = _mm256_castpd_si256(_mm256_cmp_pd(a, b, _CMP_LT_OQ));
         return _mm256_and_si256(k, _mm256_or_si256(less, _mm256_cmpeq_epi64(n, m)));
     }
+    static Mask less(Mask k, Real a, Real b)
+    {
+        return _mm256_and_si256(k, _mm256_castpd_si256(_mm256_cmp_pd(a, b, _CMP_LT_OQ)));
+    }
+    static Mask nonZeroWhere(Mask k, Count n)
+    {
+        return _mm256_andnot_si256(_mm256_cmpeq_epi64(n, _mm256_setzero_si256()), k);
+    }
+    static Mask either(Mask k, Mask l) { return _mm256_or_si256(k, l); }
+    static Mask without(Mask k, Mask l) { return _mm256_andnot_si256(l, k); }
     static Real select(Mask k, Real a, Real b)
     {
         return _mm256_blendv_pd(a, b, _mm256_castsi256_pd(k));
@@ -90,7 +102,10 @@ static_assert(PerturbOps<Avx2Ops>);
 
 void perturbAvx2(const PerturbJob& job)
 {
-    PerturbKernel<Avx2Ops, 4>::run(job);
+    if (job.dcWide)
+        PerturbKernel<Avx2Ops, 4, true>::run(job);
+    else
+        PerturbKernel<Avx2Ops, 4, false>::run(job);
 }
 
 } // namespace explorer::deep

@@ -7,6 +7,8 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
+#include <cmath>
 #include <concepts>
 #include <utility>
 
@@ -43,6 +45,10 @@ struct Avx512Ops {
         return Mask(_mm512_mask_cmp_pd_mask(k, a, b, _CMP_LT_OQ) |
                     _mm512_mask_cmpeq_epi64_mask(k, n, m));
     }
+    static Mask less(Mask k, Real a, Real b) { return _mm512_mask_cmp_pd_mask(k, a, b, _CMP_LT_OQ); }
+    static Mask nonZeroWhere(Mask k, Count n) { return _mm512_mask_test_epi64_mask(k, n, n); }
+    static Mask either(Mask k, Mask l) { return Mask(k | l); }
+    static Mask without(Mask k, Mask l) { return Mask(k & ~l); }
     static Real select(Mask k, Real a, Real b) { return _mm512_mask_blend_pd(k, a, b); }
     static Count selectCount(Mask k, Count a, Count b) { return _mm512_mask_blend_epi64(k, a, b); }
     // Eight 16-byte loads, not two gathers: the even lanes' pairs to one
@@ -76,7 +82,10 @@ static_assert(PerturbOps<Avx512Ops>);
 
 void perturbAvx512(const PerturbJob& job)
 {
-    PerturbKernel<Avx512Ops, 4>::run(job);
+    if (job.dcWide)
+        PerturbKernel<Avx512Ops, 4, true>::run(job);
+    else
+        PerturbKernel<Avx512Ops, 4, false>::run(job);
 }
 
 } // namespace explorer::deep

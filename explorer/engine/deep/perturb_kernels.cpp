@@ -3,6 +3,8 @@
 // choice among it and the x86 kernels.
 #include "explorer/engine/deep/perturb_kernels.h"
 
+#include <algorithm>
+#include <cmath>
 #include <concepts>
 #include <utility>
 
@@ -78,6 +80,22 @@ struct PortableOps {
             r |= unsigned(a.v[i] < b.v[i] || n.v[i] == m.v[i]) << i;
         return k & r;
     }
+    static Mask less(Mask k, Real a, Real b)
+    {
+        Mask r = 0;
+        for (int i = 0; i < Width; ++i)
+            r |= unsigned(a.v[i] < b.v[i]) << i;
+        return k & r;
+    }
+    static Mask nonZeroWhere(Mask k, Count n)
+    {
+        Mask r = 0;
+        for (int i = 0; i < Width; ++i)
+            r |= unsigned(n.v[i] != 0) << i;
+        return k & r;
+    }
+    static Mask either(Mask k, Mask l) { return k | l; }
+    static Mask without(Mask k, Mask l) { return k & ~l; }
     static Real select(Mask k, Real a, Real b)
     {
         return each<Real>([&](int i) { return k >> i & 1 ? b.v[i] : a.v[i]; });
@@ -130,7 +148,26 @@ void perturbCounts(Isa isa, const ReferenceOrbit& orbit, const double* dcRe, con
     if (isa == Isa::Avx2)
         return perturbAvx2(job);
 #endif
-    PerturbKernel<PortableOps, 2>::run(job);
+    PerturbKernel<PortableOps, 2, false>::run(job);
+}
+
+void perturbCountsScaled(Isa isa, const ReferenceOrbit& orbit, const Complex<FloatExp>* dc,
+                         std::int32_t n, std::int64_t maxIter, std::int64_t* counts,
+                         LaneExit* exits)
+{
+    if (n <= 0 || orbit.size() == 0)
+        return;
+    const PerturbJob job{orbit.values.data(), orbit.size() - 1, nullptr, nullptr, n, maxIter,
+                         counts, dc, exits};
+    if (!escape::supported(isa))
+        isa = Isa::Portable;
+#ifdef ZELMAR_ESCAPE_X86
+    if (isa == Isa::Avx512)
+        return perturbAvx512(job);
+    if (isa == Isa::Avx2)
+        return perturbAvx2(job);
+#endif
+    PerturbKernel<PortableOps, 2, true>::run(job);
 }
 
 } // namespace explorer::deep

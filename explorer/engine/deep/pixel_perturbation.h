@@ -45,22 +45,30 @@ inline Complex<FloatExp> widen(Complex<double> v)
 }
 } // namespace detail
 
+// Where a pixel starts: z_n = Z_m + dz (from z_0 = 0 unless a lane hands
+// a pixel over).
+template <class T> struct PixelStart {
+    Complex<T> dz{};
+    std::int64_t m = 0, n = 0;
+};
+
 // The count of the defining iteration at c = reference + dc: j + 1 for the
 // first j with |z_j|^2 >= 4, or maxIter when that count would reach maxIter
 // (the point is taken as in the set).
-template <class T> std::int64_t perturbedCount(const PixelContext<T>& ctx, Complex<T> dc)
+template <class T>
+std::int64_t perturbedCount(const PixelContext<T>& ctx, Complex<T> dc, PixelStart<T> start = PixelStart<T>{})
 {
     constexpr bool Wide = !std::is_same_v<T, double>;
     const ReferenceOrbit& o = *ctx.orbit;
     const std::int64_t last = o.size() - 1;
     const std::int64_t maxIter = ctx.maxIter;
-    Complex<T> dz{};
-    std::int64_t m = 0, n = 0;
+    Complex<T> dz = start.dz;
+    std::int64_t m = start.m, n = start.n;
     for (;;) {
         // In T: z_n = Z_m + dz.
         for (;;) {
             Complex<T> zRef = detail::referenceAt<T>(o, m);
-            const Complex<T> z = zRef + dz;
+            const Complex<T> z = zRef + dz; // stays z_n through a rebase
             const T zNorm = norm(z);
             if (n + 1 >= maxIter)
                 return maxIter;
@@ -80,7 +88,8 @@ template <class T> std::int64_t perturbedCount(const PixelContext<T>& ctx, Compl
                     continue;
                 }
             }
-            dz = Complex<T>{twice(zRef.re) + dz.re, twice(zRef.im) + dz.im} * dz + dc;
+            // dz' = (2 Z + dz) dz + dc, with 2 Z + dz as z + Z.
+            dz = Complex<T>{z.re + zRef.re, z.im + zRef.im} * dz + dc;
             ++m;
             ++n;
             if constexpr (Wide) {
@@ -123,14 +132,15 @@ template <class T> std::int64_t perturbedCount(const PixelContext<T>& ctx, Compl
                         continue;
                     }
                 }
-                const double tr = refR * 2.0 + d.re, ti = refI * 2.0 + d.im;
+                const double tr = zr + refR, ti = zi + refI;
                 const Complex<double> next{(tr * d.re - ti * d.im) + dcd.re,
                                            (tr * d.im + ti * d.re) + dcd.im};
                 if (!(next.re * next.re + next.im * next.im >= LeaveDoubles)) {
                     // Too small for doubles: this step again, wide.
                     const Complex<T> w = detail::widen(d);
-                    const Complex<T> zw = detail::referenceAt<T>(o, m);
-                    dz = Complex<T>{twice(zw.re) + w.re, twice(zw.im) + w.im} * w + dc;
+                    const Complex<T> zw = m == 0 ? Complex<T>{} : detail::referenceAt<T>(o, m);
+                    const Complex<T> zf = zw + w;
+                    dz = Complex<T>{zf.re + zw.re, zf.im + zw.im} * w + dc;
                     ++m;
                     ++n;
                     break;

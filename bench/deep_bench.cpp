@@ -136,8 +136,7 @@ void tableRatio()
     const deeptest::SmallCopy copy = deeptest::findSmallCopy(
         "1e-50", "1.00000000000000000000000000000000000000000000000000000000000000001", -51, 420,
         1000);
-    const deep::DeepView view =
-        deeptest::viewAround(copy.re, copy.im, copy.log10Size + 0.6);
+    const deep::DeepView view = deeptest::viewAround(copy.re, copy.im, copy.log10Size + 0.6);
     std::printf("small copy of period %d, size 1e%.1f; view at magnification 1e%.1f\n", copy.period,
                 copy.log10Size, view.log10Magnification());
     const int w = 1080, h = 810;

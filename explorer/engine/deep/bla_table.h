@@ -40,23 +40,21 @@ public:
         if (m < 1 || levels_.empty())
             return nullptr;
         const std::uint64_t offset = std::uint64_t(m - 1);
-        int k = offset ? __builtin_ctzll(offset) : 63;
-        if (k >= int(levels_.size()))
-            k = int(levels_.size()) - 1;
-        while (k >= 0 && (std::int64_t(1) << k) > maxSteps)
-            --k;
-        for (; k >= 0; --k) {
+        int top = offset ? __builtin_ctzll(offset) : 63;
+        if (top >= int(levels_.size()))
+            top = int(levels_.size()) - 1;
+        // A run's radius is at most that of its first half, so the valid
+        // levels at m are 0 up to some k: climb until one is not.
+        const BlaStep<T>* found = nullptr;
+        for (int k = 0; k <= top && (std::int64_t(1) << k) <= maxSteps; ++k) {
             const std::uint64_t j = offset >> k;
             const std::vector<BlaStep<T>>& level = levels_[std::size_t(k)];
-            if (j >= level.size())
-                continue;
-            const BlaStep<T>& s = level[j];
-            if (dzNorm < s.radius2) {
-                steps = std::int64_t(1) << k;
-                return &s;
-            }
+            if (j >= level.size() || !(dzNorm < level[j].radius2))
+                break;
+            found = &level[j];
+            steps = std::int64_t(1) << k;
         }
-        return nullptr;
+        return found;
     }
     std::size_t bytes() const;
 

@@ -136,8 +136,8 @@ void computePixels(const DeepView& view, const ReferenceOrbit& orbit, const Mpfr
                             return;
                         }
                         const LaneExit& x = exits[std::size_t(c)];
-                        const PixelStart<T> start{{FloatExp(x.wr, x.e), FloatExp(x.wi, x.e)}, x.m,
-                                                  x.n};
+                        const PixelStart<T> start{
+                            {FloatExp(x.wr, x.e), FloatExp(x.wi, x.e)}, x.m, x.n};
                         counts[c] = perturbedCount<T>(ctx, wide[std::size_t(c)], start);
                     }
                 }

@@ -45,7 +45,10 @@ struct Avx512Ops {
         return Mask(_mm512_mask_cmp_pd_mask(k, a, b, _CMP_LT_OQ) |
                     _mm512_mask_cmpeq_epi64_mask(k, n, m));
     }
-    static Mask less(Mask k, Real a, Real b) { return _mm512_mask_cmp_pd_mask(k, a, b, _CMP_LT_OQ); }
+    static Mask less(Mask k, Real a, Real b)
+    {
+        return _mm512_mask_cmp_pd_mask(k, a, b, _CMP_LT_OQ);
+    }
     static Mask nonZeroWhere(Mask k, Count n) { return _mm512_mask_test_epi64_mask(k, n, n); }
     static Mask either(Mask k, Mask l) { return Mask(k | l); }
     static Mask without(Mask k, Mask l) { return Mask(k & ~l); }

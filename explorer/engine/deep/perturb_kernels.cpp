@@ -157,8 +157,8 @@ void perturbCountsScaled(Isa isa, const ReferenceOrbit& orbit, const Complex<Flo
 {
     if (n <= 0 || orbit.size() == 0)
         return;
-    const PerturbJob job{orbit.values.data(), orbit.size() - 1, nullptr, nullptr, n, maxIter,
-                         counts, dc, exits};
+    const PerturbJob job{
+        orbit.values.data(), orbit.size() - 1, nullptr, nullptr, n, maxIter, counts, dc, exits};
     if (!escape::supported(isa))
         isa = Isa::Portable;
 #ifdef ZELMAR_ESCAPE_X86

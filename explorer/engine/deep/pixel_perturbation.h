@@ -56,7 +56,8 @@ template <class T> struct PixelStart {
 // first j with |z_j|^2 >= 4, or maxIter when that count would reach maxIter
 // (the point is taken as in the set).
 template <class T>
-std::int64_t perturbedCount(const PixelContext<T>& ctx, Complex<T> dc, PixelStart<T> start = PixelStart<T>{})
+std::int64_t perturbedCount(const PixelContext<T>& ctx, Complex<T> dc,
+                            PixelStart<T> start = PixelStart<T>{})
 {
     constexpr bool Wide = !std::is_same_v<T, double>;
     const ReferenceOrbit& o = *ctx.orbit;

@@ -12,6 +12,10 @@ FloatExp toFloatExp(mpfr_srcptr x)
     return FloatExp(m, std::int64_t(exp));
 }
 
+namespace {
+constexpr double NearZero = 0x1p-128; // |Z|^2
+} // namespace
+
 bool computeReferenceOrbit(const Mpfr& cx, const Mpfr& cy, mpfr_prec_t bits, std::int64_t maxIter,
                            bool keepWide, const std::atomic<bool>& cancel,
                            const ProgressFunction& progress, ReferenceOrbit& out)
@@ -40,6 +44,14 @@ bool computeReferenceOrbit(const Mpfr& cx, const Mpfr& cy, mpfr_prec_t bits, std
         mpfr_add(t.get(), zr2.get(), zi2.get(), MPFR_RNDN);
         if (mpfr_cmp_ui(t.get(), 4) >= 0) {
             out.escaped = true;
+            break;
+        }
+        // Back near 0: the reference is (close to) periodic here. Pixels
+        // rebase at its end, which is exact wherever it happens, so stopping
+        // now keeps every pixel within one period, where the bilinear table
+        // never has to cross this point.
+        if (n > 0 && mpfr_cmp_d(t.get(), NearZero) < 0) {
+            out.periodic = true;
             break;
         }
         if (n >= maxIter)

@@ -29,12 +29,16 @@ struct ReferenceOrbit {
     // whose differences fall below what a double holds).
     std::vector<Complex<FloatExp>> wide;
     bool escaped = false;
+    // The orbit came back within 2^-64 of 0 and stops there (it is then
+    // about periodic; pixels go on by rebasing).
+    bool periodic = false;
     mpfr_prec_t bits = 0;
     std::int64_t size() const { return std::int64_t(values.size() / 2); }
 };
 
 // Iterates the orbit of (cx, cy) at `bits` for at most maxIter steps (so
-// that it holds maxIter + 1 values at most). Returns false, with the orbit
+// that it holds maxIter + 1 values at most), stopping early where it
+// escapes or comes back near 0. Returns false, with the orbit
 // incomplete, when `cancel` became true.
 bool computeReferenceOrbit(const Mpfr& cx, const Mpfr& cy, mpfr_prec_t bits, std::int64_t maxIter,
                            bool keepWide, const std::atomic<bool>& cancel,

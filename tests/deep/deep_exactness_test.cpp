@@ -28,19 +28,21 @@ struct DeepCase {
 const char* const NearI = "1.0000000000000000000000000000000000000000000000000000000000000000"
                           "00000000000000000000000000000000000000000000000000000000000000003";
 
-DeepView smallCopy(double log10Offset, double log10Width, int period)
+DeepView smallCopy(double log10Offset, double log10Width, int period, const char* im = NearI,
+                   double zoomOut = 0.6)
 {
     const std::string offset = "1e" + std::to_string(int(log10Offset));
     const deeptest::SmallCopy copy = deeptest::findSmallCopy(
-        offset, NearI, log10Offset - 1, mpfr_prec_t(-log10Width * 3.33) + 128, 400);
+        offset, im, log10Offset - 1, mpfr_prec_t(-log10Width * 3.33) + 128, 1000);
     EXPECT_EQ(copy.period, period) << "the small copy searched for is not the one the test names";
     // The copy and the spiral around it, the nucleus off centre.
-    return deeptest::viewAround(copy.re, copy.im, copy.log10Size + 0.6, 0.11, 0.07);
+    return deeptest::viewAround(copy.re, copy.im, copy.log10Size + zoomOut, 0.11, 0.07);
 }
 
 const DeepCase Cases[] = {
     {"copy_1e20", [] { return smallCopy(-10, -20, 30); }, 96, 72, 3000, false},
     {"copy_1e60", [] { return smallCopy(-30, -60, 83); }, 64, 48, 3000, false},
+    {"copy_1e300", [] { return smallCopy(-150, -301, 403, "1", 1.0); }, 48, 36, 6000, true},
     {"misiurewicz_1e300", [] { return deeptest::viewAround("0", "1", -300, 0.173, -0.291); }, 48,
      36, 2000, true},
     {"misiurewicz_1e1000", [] { return deeptest::viewAround("0", "1", -1000, 0.173, -0.291); }, 24,

@@ -85,9 +85,9 @@ void computePixels(const DeepView& view, const ReferenceOrbit& orbit, const Mpfr
     BlaTable<T> table;
     if (o.useBla) {
         const auto start = Clock::now();
-        // The farthest pixel from the centre: the corners.
-        T dcMax = maxOf(magnitude(Complex<T>{dx.front(), dy.front()}),
-                        magnitude(Complex<T>{dx.back(), dy.back()}));
+        // The farthest pixel from the centre is a corner; this bounds them all.
+        const T dcMax = magnitude(Complex<T>{maxOf(absOf(dx.front()), absOf(dx.back())),
+                                             maxOf(absOf(dy.front()), absOf(dy.back()))});
         ThrottledProgress report(progress, DeepStage::BlaTable);
         if (!table.build(orbit, dcMax, o.blaEpsilon, cancel, [&](double f) { report(f); })) {
             out.cancelled = true;

@@ -132,6 +132,16 @@ inline double sqrtOf(double a)
     return std::sqrt(a);
 }
 
+inline FloatExp absOf(FloatExp a)
+{
+    a.mantissa = std::fabs(a.mantissa);
+    return a;
+}
+inline double absOf(double a)
+{
+    return std::fabs(a);
+}
+
 inline FloatExp reciprocal(FloatExp a)
 {
     return FloatExp(1.0 / a.mantissa, -a.exponent);

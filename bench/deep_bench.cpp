@@ -207,7 +207,9 @@ void referenceTimes()
 
 void peakMemory()
 {
-    // In a child, so that nothing else this bench did counts.
+    // In a child, so that nothing else this bench did counts (and with
+    // nothing left in the output buffer for it to print again).
+    std::fflush(stdout);
     const pid_t child = fork();
     if (child == 0) {
         const deep::DeepView view = deeptest::viewAround(

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <random>
+#include <set>
 
 #include "explorer/engine/deep/deep_levels.h"
 #include "explorer/engine/deep/pixel_perturbation.h"
@@ -103,6 +104,24 @@ TEST(DeepKernels, ForcedPerturbationDrawsTheBenchmarkViewsAsThePlainPass)
             EXPECT_LE(different * 1000, long(Width) * Height)
                 << named.name << (bla ? " with the table" : " in lanes");
         }
+    }
+}
+
+TEST(DeepKernels, WhereDoublesStopResolvingThePicturesAgree)
+{
+    // Views 1e-11 and 1e-12 wide near the seahorse valley: the plain double
+    // pass still tells their pixels apart, and perturbation must draw the
+    // same pictures (no seam where the explorer switches between them).
+    for (const double width : {1e-11, 1e-12}) {
+        const double x = -0.74364388703, y = 0.13182590421;
+        const reference::View v{x - width / 2, x + width / 2, y - width * 3 / 8, y + width * 3 / 8};
+        const Picture plain = plainPicture(v);
+        const std::set<std::uint8_t> shown(plain.levels.begin(), plain.levels.end());
+        EXPECT_GE(shown.size(), 10u) << "width " << width << " shows too little to compare";
+        deep::DeepOptions options;
+        options.maxIter = 256;
+        const long different = plain.different(deepPicture(v, options));
+        EXPECT_LE(different * 1000, long(Width) * Height) << "width " << width;
     }
 }
 

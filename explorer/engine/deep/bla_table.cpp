@@ -23,6 +23,23 @@ template <class T> bool finiteValue(T v)
         return std::isfinite(v.mantissa);
 }
 
+// Run x, then run y.
+template <class T> BlaStep<T> merged(const BlaStep<T>& x, const BlaStep<T>& y, T dcMax)
+{
+    BlaStep<T> s;
+    s.a = y.a * x.a;
+    s.b = y.a * x.b + y.b;
+    // Valid for dz when x is, and x's result lies within y's radius:
+    // |A_x| |dz| + |B_x| |dc| < r_y.
+    const T spare = sqrtOf(y.radius2) - magnitude(x.b) * dcMax;
+    const T ax = magnitude(x.a);
+    T r = T(0.0);
+    if (T(0.0) < spare && T(0.0) < ax)
+        r = minOf(sqrtOf(x.radius2), spare * reciprocal(ax));
+    s.radius2 = finiteValue(s.a.re) && finiteValue(s.b.re) && finiteValue(r) ? r * r : T(0.0);
+    return s;
+}
+
 } // namespace
 
 template <class T>
@@ -54,21 +71,7 @@ bool BlaTable<T>::build(const ReferenceOrbit& orbit, T dcMax, double epsilon,
         const std::vector<BlaStep<T>>& lower = levels_.back();
         std::vector<BlaStep<T>> upper(lower.size() / 2);
         for (std::size_t j = 0; j < upper.size(); ++j) {
-            const BlaStep<T>& x = lower[2 * j];
-            const BlaStep<T>& y = lower[2 * j + 1];
-            BlaStep<T>& s = upper[j];
-            s.a = y.a * x.a;
-            s.b = y.a * x.b + y.b;
-            // Valid for dz when x is, and x's result lies within y's radius:
-            // |A_x| |dz| + |B_x| |dc| < r_y.
-            const T ry = sqrtOf(y.radius2);
-            const T spare = ry - magnitude(x.b) * dcMax;
-            T r = T(0.0);
-            const T ax = magnitude(x.a);
-            if (T(0.0) < spare && T(0.0) < ax)
-                r = minOf(sqrtOf(x.radius2), spare * reciprocal(ax));
-            s.radius2 =
-                finiteValue(s.a.re) && finiteValue(s.b.re) && finiteValue(r) ? r * r : T(0.0);
+            upper[j] = merged(lower[2 * j], lower[2 * j + 1], dcMax);
             if ((j & 0xffff) == 0 && cancel.load(std::memory_order_relaxed)) {
                 levels_.clear();
                 return false;
@@ -79,9 +82,23 @@ bool BlaTable<T>::build(const ReferenceOrbit& orbit, T dcMax, double epsilon,
         if (progress)
             progress(std::min(1.0, done / total));
     }
+    // The chain from index 1 to the end, as the search would take it.
+    wholeSteps_ = 0;
+    std::int64_t m = 1;
+    const std::int64_t end = size - 1;
+    for (int k = int(levels_.size()) - 1; k >= 0; --k) {
+        const std::int64_t len = std::int64_t(1) << k;
+        if (m + len > end || ((m - 1) & (len - 1)) != 0)
+            continue;
+        const BlaStep<T>& s = levels_[std::size_t(k)][std::size_t((m - 1) >> k)];
+        whole_ = wholeSteps_ ? merged(whole_, s, dcMax) : s;
+        wholeSteps_ += len;
+        m += len;
+    }
+    if (m != end)
+        wholeSteps_ = 0; // (cannot happen: every length has a chain)
     return true;
 }
-
 template <class T> std::size_t BlaTable<T>::bytes() const
 {
     std::size_t n = 0;

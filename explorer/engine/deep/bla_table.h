@@ -39,6 +39,11 @@ public:
     {
         if (m < 1 || levels_.empty())
             return nullptr;
+        // From the start (after a rebase): the whole orbit in one run.
+        if (m == 1 && wholeSteps_ <= maxSteps && dzNorm < whole_.radius2) {
+            steps = wholeSteps_;
+            return &whole_;
+        }
         const std::uint64_t offset = std::uint64_t(m - 1);
         int top = offset ? __builtin_ctzll(offset) : 63;
         if (top >= int(levels_.size()))
@@ -60,6 +65,11 @@ public:
 
 private:
     std::vector<std::vector<BlaStep<T>>> levels_;
+    // The runs the search would chain from index 1 to the orbit's end,
+    // merged into one: a pixel that rebases every period (inside a small
+    // copy whose nucleus is the reference) crosses each period in one step.
+    BlaStep<T> whole_{};
+    std::int64_t wholeSteps_ = 0;
 };
 
 extern template class BlaTable<double>;

@@ -60,7 +60,7 @@ test-asan: deps
 	cmake -S . -B $(ASAN_BUILD) -G Ninja $(ASAN_FLAGS)
 	cmake --build $(ASAN_BUILD)
 	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen $(SANITIZER_ENV) \
-	    ctest --output-on-failure -j2 -LE fuzz
+	    ctest --output-on-failure -j2 -LE "fuzz|slow"
 
 # Both programs, built with the sanitizers, under SOAK_SECONDS each of seeded
 # random X events (tests/soak/): they must stay alive, answer, and keep their
@@ -73,6 +73,7 @@ soak: deps
 
 bench: build
 	./$(BUILD)/bench/zelmar_bench
+	./$(BUILD)/bench/deep_bench
 
 # Both programs with their menu entries, icons, metainfo and manual pages
 # under PREFIX (DESTDIR is honoured too).

@@ -3,9 +3,9 @@
 // failed export leaves any file of that name as it was.
 #include "view_export.h"
 
-#include <QImageReader>
 #include <QMenu>
 
+#include <algorithm>
 #include <cmath>
 
 #include "explorer_features.h"
@@ -13,6 +13,7 @@
 #include "iteration_dialog.h"
 #include "toolkit/controls.h"
 #include "toolkit/form.h"
+#include "toolkit/numbers.h"
 #include "toolkit/pictures.h"
 #include "toolkit/runtime_error.h"
 
@@ -50,15 +51,15 @@ QImage ViewImage(const Form1& form, const SavedView& saved)
     return image;
 }
 
-std::optional<SavedView> ReadSavedView(const QString& fileName)
+std::optional<SavedView> SavedViewFromTexts(const std::map<QString, QString>& texts)
 {
-    // Only the chunks are read, not the pixels.
-    QImageReader reader(fileName, "png");
-    if (!reader.canRead())
-        return std::nullopt;
+    const auto text = [&](const char* key) {
+        const auto it = texts.find(QString::fromLatin1(key));
+        return it == texts.end() ? QString() : it->second;
+    };
     const auto number = [&](const char* key) -> std::optional<double> {
         bool ok = false;
-        const double v = reader.text(QString::fromLatin1(key)).toDouble(&ok);
+        const double v = text(key).toDouble(&ok);
         if (!ok || !std::isfinite(v))
             return std::nullopt;
         return v;
@@ -66,14 +67,50 @@ std::optional<SavedView> ReadSavedView(const QString& fileName)
     const auto xMin = number(chunk::XMin), xMax = number(chunk::XMax);
     const auto yMin = number(chunk::YMin), yMax = number(chunk::YMax);
     bool ok = false;
-    const int maxIter = reader.text(QString::fromLatin1(chunk::MaxIter)).toInt(&ok);
+    const int maxIter = text(chunk::MaxIter).toInt(&ok);
     if (!xMin || !xMax || !yMin || !yMax || !ok || maxIter < IterationDialog::Lowest ||
         maxIter > IterationDialog::Highest)
         return std::nullopt;
-    QStringList fields = reader.text(QString::fromLatin1(chunk::Fields)).split(QLatin1Char(';'));
+    const PlaneView view{*xMin, *xMax, *yMin, *yMax};
+    if (!std::isfinite(view.xMax - view.xMin) || !std::isfinite(view.yMax - view.yMin))
+        return std::nullopt;
+    QStringList fields = text(chunk::Fields).split(QLatin1Char(';'));
+    if (!FieldsReadAs(fields, view))
+        fields = FieldsFromBounds(view);
+    return SavedView{view, maxIter, fields};
+}
+
+bool FieldsReadAs(const QStringList& fields, const PlaneView& view)
+{
     if (fields.size() != 6)
-        fields.clear(); // the fields are then written from the bounds
-    return SavedView{{*xMin, *xMax, *yMin, *yMax}, maxIter, fields};
+        return false;
+    const double values[6] = {view.xMin, view.xMax, view.yMin,
+                              view.yMax, view.xMax - view.xMin, view.yMax - view.yMin};
+    for (int i = 0; i < 6; ++i) {
+        double read = 0;
+        try {
+            read = tk::Val(fields[i]);
+        } catch (const tk::RuntimeError&) {
+            return false; // beyond the doubles
+        }
+        // The fields show 15 significant digits; a number typed shorter
+        // reads exactly.
+        if (std::fabs(read - values[i]) > 1e-14 * std::max(std::fabs(read), std::fabs(values[i])))
+            return false;
+    }
+    return true;
+}
+
+QStringList FieldsFromBounds(const PlaneView& view)
+{
+    return {tk::Str(view.xMin), tk::Str(view.xMax),
+            tk::Str(view.yMin), tk::Str(view.yMax),
+            tk::Str(view.xMax - view.xMin), tk::Str(view.yMax - view.yMin)};
+}
+
+std::optional<SavedView> ReadSavedView(const QString& fileName)
+{
+    return SavedViewFromTexts(tk::ReadPngTexts(fileName));
 }
 
 ViewExport::ViewExport(Form1& form, const ExplorerFeatures& features)
@@ -93,13 +130,15 @@ void ViewExport::ExportMenu_Click(std::int16_t)
 {
     const auto& view = features_.drawnView();
     if (!view || form_.LevelGrid.empty())
-        throw tk::RuntimeError(tk::ErrInvalidPicture,
-                               QStringLiteral("Nothing to export: no view has been drawn yet."));
+        throw tk::RuntimeError(tk::ErrBadInput,
+                               QStringLiteral("Nothing to export: no view has been drawn yet. "
+                                              "Press Go to draw one."));
     // Taken before the dialog: a pass that runs while it is open (a paused
     // one resumed from the keyboard) changes what "the last view" is.
     const QImage image =
         ViewImage(form_, {*view, features_.drawnMaxIter(), features_.drawnFields()});
     Dialog.setFilter(PngFilter);
+    Dialog.setDefaultExt(QStringLiteral("png"), QStringLiteral("view"));
     if (!Dialog.ShowSave())
         return;
     tk::SavePicture(image, Dialog.FileName(), "png");
@@ -110,12 +149,23 @@ void ViewExport::OpenViewMenu_Click(std::int16_t)
     Dialog.setFilter(PngFilter);
     if (!Dialog.ShowOpen())
         return;
-    const auto saved = ReadSavedView(Dialog.FileName());
+    const QString fileName = Dialog.FileName();
+    // Not found, a folder, a special file, a PNG whose chunks do not fit
+    // the file: refused for the same reasons and in the same words as by
+    // File > Open.
+    const auto saved = ReadSavedView(fileName);
     if (!saved)
         throw tk::RuntimeError(
-            tk::ErrInvalidPicture,
+            tk::ErrBadInput,
             QStringLiteral("'%1' holds no view: only PNG files exported by Export View carry one.")
-                .arg(Dialog.FileName()));
+                .arg(fileName));
+    // Checked before anything changes: one message, and the canvas, the
+    // fields and the status line stay as they are.
+    if (!form_.ViewFitsCanvas(saved->view))
+        throw tk::RuntimeError(tk::ErrBadInput,
+                               QStringLiteral("'%1' holds a view too wide to draw: its pixels "
+                                              "lie beyond the range of numbers.")
+                                   .arg(fileName));
     form_.MaxIter = saved->maxIter;
     ShowAndDraw(form_, saved->view, &saved->fields);
 }

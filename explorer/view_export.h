@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <map>
 #include <optional>
 
 #include "plane_view.h"
@@ -44,8 +45,16 @@ struct SavedView {
 // The picture of the last pass's grids in the palette's colours, with the
 // view's chunks; pixels the pass has not reached yet are black.
 QImage ViewImage(const Form1& form, const SavedView& saved);
-// The view in a PNG file's chunks; nothing when any is missing or unusable.
+// The view in a PNG file's chunks; nothing when any is missing or unusable
+// (extents beyond the doubles included). Fields that do not read as the
+// bounds (to the 15 digits the fields show) are replaced by the bounds'
+// own texts, so that what the fields say is what is drawn. The file is read
+// with File > Open's checks and raises its errors.
 std::optional<SavedView> ReadSavedView(const QString& fileName);
+std::optional<SavedView> SavedViewFromTexts(const std::map<QString, QString>& texts);
+bool FieldsReadAs(const QStringList& fields, const PlaneView& view);
+// The six texts UpdateXY would write for these bounds.
+QStringList FieldsFromBounds(const PlaneView& view);
 
 class ViewExport : public QObject {
     Q_OBJECT

@@ -54,8 +54,8 @@ QString LongestFieldText(bool exponent)
 void FitFieldsToRoom(Form1& form)
 {
     const int screenRight = tk::toLogical(form.ScreenW) - RightMargin;
-    for (tk::TextBox* box : {form.Text1, form.Text2, form.Text3, form.Text4, form.Text5,
-                             form.Text6}) {
+    for (tk::TextBox* box :
+         {form.Text1, form.Text2, form.Text3, form.Text4, form.Text5, form.Text6}) {
         // The designed width is the least a field takes.
         const int designed = tk::toLogical(int(std::lround(tk::ScaleX(1680))));
         QFont font = form.client()->font();
@@ -74,8 +74,8 @@ void FitFieldsToRoom(Form1& form)
 
 FieldEnter::FieldEnter(Form1& form) : QObject(&form), form_(form)
 {
-    for (tk::TextBox* box : {form.Text1, form.Text2, form.Text3, form.Text4, form.Text5,
-                             form.Text6})
+    for (tk::TextBox* box :
+         {form.Text1, form.Text2, form.Text3, form.Text4, form.Text5, form.Text6})
         connect(box, &QLineEdit::returnPressed, this, [this] {
             tk::guarded([this] {
                 form_.UpdateXY();

@@ -72,10 +72,11 @@ std::optional<SavedView> SavedViewFromTexts(const std::map<QString, QString>& te
         maxIter > IterationDialog::Highest)
         return std::nullopt;
     const PlaneView view{*xMin, *xMax, *yMin, *yMax};
-    if (!std::isfinite(view.xMax - view.xMin) || !std::isfinite(view.yMax - view.yMin))
-        return std::nullopt;
     QStringList fields = text(chunk::Fields).split(QLatin1Char(';'));
-    if (!FieldsReadAs(fields, view))
+    // Extents beyond the doubles have no texts; Open View refuses the view.
+    if (!std::isfinite(view.xMax - view.xMin) || !std::isfinite(view.yMax - view.yMin))
+        fields.clear();
+    else if (!FieldsReadAs(fields, view))
         fields = FieldsFromBounds(view);
     return SavedView{view, maxIter, fields};
 }
@@ -84,8 +85,8 @@ bool FieldsReadAs(const QStringList& fields, const PlaneView& view)
 {
     if (fields.size() != 6)
         return false;
-    const double values[6] = {view.xMin, view.xMax, view.yMin,
-                              view.yMax, view.xMax - view.xMin, view.yMax - view.yMin};
+    const double values[6] = {
+        view.xMin, view.xMax, view.yMin, view.yMax, view.xMax - view.xMin, view.yMax - view.yMin};
     for (int i = 0; i < 6; ++i) {
         double read = 0;
         try {
@@ -103,9 +104,12 @@ bool FieldsReadAs(const QStringList& fields, const PlaneView& view)
 
 QStringList FieldsFromBounds(const PlaneView& view)
 {
-    return {tk::Str(view.xMin), tk::Str(view.xMax),
-            tk::Str(view.yMin), tk::Str(view.yMax),
-            tk::Str(view.xMax - view.xMin), tk::Str(view.yMax - view.yMin)};
+    return {tk::Str(view.xMin),
+            tk::Str(view.xMax),
+            tk::Str(view.yMin),
+            tk::Str(view.yMax),
+            tk::Str(view.xMax - view.xMin),
+            tk::Str(view.yMax - view.yMin)};
 }
 
 std::optional<SavedView> ReadSavedView(const QString& fileName)

@@ -45,10 +45,11 @@ struct SavedView {
 // The picture of the last pass's grids in the palette's colours, with the
 // view's chunks; pixels the pass has not reached yet are black.
 QImage ViewImage(const Form1& form, const SavedView& saved);
-// The view in a PNG file's chunks; nothing when any is missing or unusable
-// (extents beyond the doubles included). Fields that do not read as the
+// The view in a PNG file's chunks; nothing when any is missing or unusable.
+// Fields that do not read as the
 // bounds (to the 15 digits the fields show) are replaced by the bounds'
-// own texts, so that what the fields say is what is drawn. The file is read
+// own texts, so that what the fields say is what is drawn (no fields when
+// the extents are beyond the doubles: such a view cannot be drawn). The file is read
 // with File > Open's checks and raises its errors.
 std::optional<SavedView> ReadSavedView(const QString& fileName);
 std::optional<SavedView> SavedViewFromTexts(const std::map<QString, QString>& texts);

@@ -82,11 +82,10 @@ bool CommonDialog::show(Mode mode)
         chosen = answer(request);
     } else {
         const QString path =
-            mode == Mode::Open
-                ? QFileDialog::getOpenFileName(parent_, QString(), request.fileName,
-                                               request.nameFilter)
-                : QFileDialog::getSaveFileName(parent_, QString(), request.fileName,
-                                               request.nameFilter);
+            mode == Mode::Open ? QFileDialog::getOpenFileName(parent_, QString(), request.fileName,
+                                                              request.nameFilter)
+                               : QFileDialog::getSaveFileName(parent_, QString(), request.fileName,
+                                                              request.nameFilter);
         if (!path.isEmpty())
             chosen = path;
     }

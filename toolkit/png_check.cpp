@@ -35,24 +35,34 @@ quint32 bigEndian32(const char* p)
 int channelsOf(int colourType)
 {
     switch (colourType) {
-    case 0: return 1; // grey
-    case 2: return 3; // RGB
-    case 3: return 1; // palette index
-    case 4: return 2; // grey and alpha
-    case 6: return 4; // RGBA
-    default: return 0;
+    case 0:
+        return 1; // grey
+    case 2:
+        return 3; // RGB
+    case 3:
+        return 1; // palette index
+    case 4:
+        return 2; // grey and alpha
+    case 6:
+        return 4; // RGBA
+    default:
+        return 0;
     }
 }
 
 bool validDepth(int colourType, int depth)
 {
     switch (colourType) {
-    case 0: return depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16;
-    case 3: return depth == 1 || depth == 2 || depth == 4 || depth == 8;
+    case 0:
+        return depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16;
+    case 3:
+        return depth == 1 || depth == 2 || depth == 4 || depth == 8;
     case 2:
     case 4:
-    case 6: return depth == 8 || depth == 16;
-    default: return false;
+    case 6:
+        return depth == 8 || depth == 16;
+    default:
+        return false;
     }
 }
 
@@ -77,8 +87,7 @@ QByteArray boundedInflate(const char* data, qsizetype size)
 }
 
 // A text chunk's keyword and text, or nothing for a malformed one.
-std::optional<std::pair<QString, QString>> readText(const char type[4], const char* p,
-                                                     qsizetype n)
+std::optional<std::pair<QString, QString>> readText(const char type[4], const char* p, qsizetype n)
 {
     const char* end = p + n;
     const char* nul = static_cast<const char*>(std::memchr(p, 0, std::size_t(n)));
@@ -119,12 +128,27 @@ bool isOneOf(const char type[4], std::initializer_list<const char*> names)
 
 } // namespace
 
-qint64 MaxPngImageData(int width, int height, int bitDepth, int colourType)
+namespace {
+
+// The rows as the encoder filtered them, before compression: each with its
+// filter byte; interlaced rows of the seven passes each round up and carry
+// their own filter byte, at most two bytes more per row and pass.
+qint64 filteredSize(int width, int height, int bitDepth, int colourType, bool interlaced)
 {
     const qint64 rowBytes = (qint64(width) * channelsOf(colourType) * bitDepth + 7) / 8;
-    // Interlaced rows of the seven passes each round up and carry their own
-    // filter byte: at most two bytes more per row and pass.
-    const qint64 filtered = qint64(height) * (1 + rowBytes) + 14 * qint64(height) + 16;
+    return qint64(height) * (1 + rowBytes) + (interlaced ? 14 * qint64(height) + 16 : 0);
+}
+
+// Deflate packs at most 258 bytes into one code of at least 1 bit and some
+// framing: no stream inflates to more than about 1032 times its size.
+constexpr qint64 MaxDeflateRatio = 1032;
+
+} // namespace
+
+qint64 MaxPngImageData(int width, int height, int bitDepth, int colourType)
+{
+    const qint64 filtered = filteredSize(width, height, bitDepth, colourType, true);
+    // What deflate adds when it cannot compress at all, and slack.
     return filtered + filtered / 1024 + 1024;
 }
 
@@ -203,6 +227,14 @@ CheckedPng CheckPng(const QByteArray& data, const QString& fileName)
             png.decodable.append(data.constData() + at, whole);
         at += whole;
     }
+    // Too little data to fill the picture is refused too, before the decoder
+    // allocates the whole picture for a file of a few bytes.
+    if (imageData * MaxDeflateRatio <
+        filteredSize(png.width, png.height, png.bitDepth, png.colourType, false))
+        refuse(fileName, QStringLiteral("is cut short: its image data cannot fill a picture of "
+                                        "%1 x %2 pixels.")
+                             .arg(png.width)
+                             .arg(png.height));
     return png;
 }
 

@@ -15,12 +15,13 @@ namespace explorer {
 
 namespace {
 
-constexpr int RightMargin = 8; // logical pixels kept clear at the screen's edge
+constexpr int RightMargin = 6; // logical pixels for the window frame at the screen's edge
 constexpr double SmallestPointSize = 6.0;
 
-// The pixels a line edit takes beside its text: frame, margins, the two
-// pixels QLineEdit keeps clear either side, the caret and overhangs.
-int besideText(const tk::TextBox* box, const QFontMetrics& metrics)
+// The pixels a line edit takes beside `text`: frame, margins, the two
+// pixels QLineEdit keeps clear either side, the caret, and the ink of the
+// text's first and last glyphs beyond their advance.
+int besideText(const tk::TextBox* box, const QFontMetrics& metrics, const QString& text)
 {
     QStyleOptionFrame option;
     option.initFrom(box);
@@ -30,17 +31,21 @@ int besideText(const tk::TextBox* box, const QFontMetrics& metrics)
     const QRect contents = box->style()
                                ->subElementRect(QStyle::SE_LineEditContents, &option, box)
                                .marginsRemoved(box->textMargins());
-    const int overhang =
-        std::max(0, -metrics.minLeftBearing()) * 2 + std::max(0, -metrics.minRightBearing());
-    return box->width() - contents.width() + 2 * 2 + 1 + overhang;
+    const int overhang = std::max(0, -metrics.leftBearing(text.front())) +
+                         std::max(0, -metrics.rightBearing(text.back()));
+    // Two pixels of slack: styles differ in how much of the frame they draw.
+    return box->width() - contents.width() + 2 * 2 + 1 + overhang + 2;
 }
 
 int neededWidth(const tk::TextBox* box, const QFont& font)
 {
     const QFontMetrics metrics(font);
-    const int text = std::max(metrics.horizontalAdvance(LongestFieldText(false)),
-                              metrics.horizontalAdvance(LongestFieldText(true)));
-    return text + besideText(box, metrics);
+    int need = 0;
+    for (const bool exponent : {false, true}) {
+        const QString text = LongestFieldText(exponent);
+        need = std::max(need, metrics.horizontalAdvance(text) + besideText(box, metrics, text));
+    }
+    return need;
 }
 
 } // namespace
@@ -66,8 +71,10 @@ void FitFieldsToRoom(Form1& form)
             // Too narrow still: a smaller font, in steps, until it fits.
             while (neededWidth(box, font) > width && font.pointSizeF() > SmallestPointSize)
                 font.setPointSizeF(std::max(SmallestPointSize, font.pointSizeF() - 0.5));
+            box->setFont(font);
+        } else {
+            box->setFont(QFont()); // the window's own
         }
-        box->setFont(font);
         box->resize(width, box->height());
     }
 }

@@ -31,9 +31,10 @@ IterationDialog::IterationDialog(std::int32_t current, QWidget* parent) : QDialo
 
 QString IterationDialog::rangeText()
 {
-    const QLocale c = QLocale::c();
+    // Grouped with commas, as the limit is written in the menus and README.
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
     return QStringLiteral("a whole number from %1 to %2")
-        .arg(c.toString(Lowest), c.toString(Highest));
+        .arg(english.toString(Lowest), english.toString(Highest));
 }
 
 std::optional<std::int32_t> IterationDialog::parse(const QString& text)

@@ -1,8 +1,11 @@
 """Monkey test of a shipped program: a seeded, reproducible stream of real X
 events (clicks, drags, access keys, menu shortcuts, random and hostile text,
-Tab/Enter/Escape) sent to the explorer (Zelmar) or the calculator (interest)
-on a private X server, with checks that the program stays alive, answers
-within a second once the stream ends, and keeps its memory bounded.
+Tab/Enter/Escape, wheel bursts of up to 30 notches, file dialogs completed
+with names of good and hostile files in the run's own folder, the
+explorer's Iterations dialog, the calculator's schedule window with its Copy
+and Export) sent to the explorer (Zelmar) or the calculator (interest) on a
+private X server, with checks that the program stays alive, answers within a
+second once the stream ends, and keeps its memory bounded.
 
 The stream is a function of the seed alone: what the program does in between
 (a dialog that pops up, a pass still running) changes when events are sent,
@@ -129,6 +132,13 @@ def random_text(rng):
 
 
 # --- the two programs' event vocabularies -------------------------------------
+
+# In an action: wait (up to a few seconds) for another window to become
+# active before the rest is sent, so that a dialog gets what is meant for it.
+WAIT = "@wait"
+# Stands for the run's private folder in a typed file name; the stream itself
+# does not depend on where that folder is.
+FILES_DIR_MARK = "@files/"
 
 
 def point_in(rng, box, margin=2):
@@ -283,8 +293,16 @@ class ExplorerVocabulary(Vocabulary):
             (5, lambda: self.click_control("Pause")), (7, self.access_key),
             (3, self.shortcut), (2, self.menu), (10, lambda: self.text_into(self.FIELDS)),
             (8, self.keys), (2, self.typing), (2, self.hover), (3, self.rest),
-            (1, self.canvas_double_click), (1, self.wheel),
+            (1, self.canvas_double_click), (2, self.wheel), (5, self.file_dialog),
+            (2, self.iterations),
         ]
+        # Files the dialogs are given, all in the run's private folder (see
+        # Monkey.prepare_files): views the monkey exports itself, good and
+        # hostile pictures, a named pipe, a folder, a name that does not exist.
+        self.open_names = ["view1.png", "view2.png", "exp1.png", "pic.bmp", "hostile-text.png",
+                           "hostile-surplus.png", "hostile-text.png", "hostile-surplus.png",
+                           "plain.png", "pipe.png", "folder.png", "missing.png", "view1"]
+        self.save_names = ["pic", "pic.bmp", "view1", "view2.png", "exp1"]
 
     def canvas_point(self):
         return point_in(self.rng, self.layout.boxes["Picture"], 0)
@@ -303,10 +321,34 @@ class ExplorerVocabulary(Vocabulary):
         return self.click_at(point, button), f"button {button} on canvas at {point}"
 
     def wheel(self):
+        # Bursts of up to 30 notches, far faster than passes end.
         point = self.canvas_point()
-        button = self.rng.choice([4, 5])
-        return self.click_at(point, button, repeat=self.rng.randint(1, 5)), \
-            f"wheel {button} on canvas at {point}"
+        button = self.rng.choice([4, 4, 5])
+        notches = self.rng.choice([1, 2, 5, self.rng.randint(1, 30)])
+        return self.click_at(point, button, repeat=notches, delay=self.rng.choice([0, 5, 15])), \
+            f"{notches} notches of wheel {button} on canvas at {point}"
+
+    def file_dialog(self):
+        """Open, Save, Export View or Open View, completed: the dialog gets
+        a name in the run's private folder and Enter."""
+        which = self.rng.choice(["open", "save", "export", "open view", "export", "open view",
+                                 "export"])
+        opening = which.startswith("open")
+        name = self.rng.choice(self.open_names if opening else self.save_names)
+        keys = {"open": ["key", "ctrl+o"], "save": ["key", "ctrl+s"],
+                "export": ["key", "ctrl+e"], "open view": ["key", "alt+f", "key", "v"]}[which]
+        cmd = keys + [WAIT, "key", "ctrl+a"] + self.type_text(FILES_DIR_MARK + name) + \
+            ["key", "Return"]
+        return cmd, f"{which}: {name}"
+
+    def iterations(self):
+        """Options > Iterations..., a limit typed (good ones and ones it must
+        refuse), Enter."""
+        text = self.rng.choice(["16", "64", "256", "512", "1000", "4096", "5", "15", "1e9",
+                                "2147483648", "1,000,001", "abc", ""])
+        cmd = ["key", "alt+o", "key", "i", WAIT, "key", "ctrl+a"] + self.type_text(text) + \
+            ["key", "Return"]
+        return cmd, f"iterations {text!r}"
 
     def canvas_drag(self):
         start = self.canvas_point()
@@ -347,7 +389,7 @@ class ExplorerVocabulary(Vocabulary):
         return cmd, f"access key {name}"
 
     def shortcut(self):
-        name = self.rng.choice(["ctrl+o", "ctrl+s", "ctrl+r", "ctrl+r"])
+        name = self.rng.choice(["ctrl+o", "ctrl+s", "ctrl+r", "ctrl+r", "ctrl+e"])
         return ["key", name], f"shortcut {name}"
 
 
@@ -363,8 +405,24 @@ class CalculatorVocabulary(Vocabulary):
             (7, lambda: self.click_control("Compute")), (1, self.compute_burst),
             (8, self.keys), (3, self.typing), (2, self.stray_click), (1, self.field_drag),
             (1, self.context_menu), (2, self.hover), (2, self.rest), (2, self.shortcut),
-            (2, self.menu),
+            (2, self.menu), (2, self.schedule),
         ]
+
+    def schedule(self):
+        """A loan computed, then the schedule window (Ctrl+T), its Copy
+        (Ctrl+C) and its Export (Ctrl+E) completed with a name in the run's
+        private folder."""
+        cmd = self.click_at(center_of(self.layout.boxes["Reset"]))
+        for name, text in (("Loan Amount", self.rng.choice(["1000", "250000", "1e9", "0.5"])),
+                           ("Interest Rate", self.rng.choice(["5", "0", "12.5", "-3"])),
+                           ("# of Months", self.rng.choice(["12", "360", "1", "1200"]))):
+            cmd += self.click_at(center_of(self.layout.boxes[name]))
+            cmd += self.type_text(text)
+        cmd += self.click_at(center_of(self.layout.boxes["Compute"]))
+        name = self.rng.choice(["schedule", "schedule.csv", "loan1"])
+        cmd += ["key", "ctrl+t", WAIT, "key", "ctrl+c", "key", "ctrl+e", WAIT, "key", "ctrl+a"]
+        cmd += self.type_text(FILES_DIR_MARK + name) + ["key", "Return"]
+        return cmd, f"schedule: copy, export as {name}"
 
     def compute_burst(self):
         point = point_in(self.rng, self.layout.boxes["Compute"], 3)
@@ -486,6 +544,41 @@ class Monkey:
                               ("XDG_CACHE_HOME", ".cache"), ("XDG_DATA_HOME", ".local/share")):
             os.environ[variable] = os.path.join(self.home, sub) if sub else self.home
         os.chdir(self.cwd)
+        self.files_dir = self.cwd
+        self.prepare_files()
+
+    def prepare_files(self):
+        """What the dialogs are given besides what the program writes itself:
+        a PNG whose text chunk claims 2 GB, one with megabytes of surplus
+        compressed image data, a plain picture, a named pipe and a folder,
+        all in the private folder."""
+        import struct
+        import zlib
+
+        def chunk(kind, body, claimed=None):
+            length = len(body) if claimed is None else claimed
+            return (struct.pack(">I", length) + kind + body +
+                    struct.pack(">I", zlib.crc32(kind + body) & 0xffffffff))
+        signature = b"\x89PNG\r\n\x1a\n"
+        header = chunk(b"IHDR", struct.pack(">IIBBBBB", 64, 48, 8, 2, 0, 0, 0))
+        rows = b"".join(b"\0" + b"\x40" * 64 * 3 for _ in range(48))
+        end = chunk(b"IEND", b"")
+        with open(os.path.join(self.files_dir, "plain.png"), "wb") as f:
+            f.write(signature + header + chunk(b"IDAT", zlib.compress(rows)) + end)
+        with open(os.path.join(self.files_dir, "hostile-text.png"), "wb") as f:
+            f.write(signature + header + chunk(b"tEXt", b"Comment\0" + b"x" * 200, 0x7FFFFFFF) +
+                    chunk(b"IDAT", zlib.compress(rows)) + end)
+        packer = zlib.compressobj(9)
+        data = packer.compress(rows)
+        zeros = b"\0" * (1 << 20)
+        for _ in range(256):  # 256 MB of zeros in about 250 KB
+            data += packer.compress(zeros)
+        data += packer.flush()
+        with open(os.path.join(self.files_dir, "hostile-surplus.png"), "wb") as f:
+            f.write(signature + header + chunk(b"IDAT", data) + end)
+        os.mkfifo(os.path.join(self.files_dir, "pipe.png"))
+        os.mkdir(os.path.join(self.files_dir, "folder.png"))
+        self.prepared = set(os.listdir(self.files_dir))
 
     def close(self):
         if self.program is not None:
@@ -622,12 +715,7 @@ class Monkey:
             time.sleep(0.03)
         return self.main_window
 
-    def send(self, index):
-        cmd, description = self.vocabulary.draw()
-        self.log.write(f"{index} {description}\n")
-        self.recent.append(description)
-        del self.recent[:-12]
-        t_send = time.monotonic()
+    def xdotool_calls(self, cmd):
         # `type` takes every argument after it as text, so a command that
         # types ends its call; the rest of the action follows in the next.
         calls, call = [], []
@@ -641,12 +729,45 @@ class Monkey:
         calls.append(call + ["getactivewindow"])
         for call in calls:
             result = xdotool(call, timeout=60)
+        return result
+
+    def wait_for_change(self, before, seconds):
+        """Waits for a window other than `before` to become active (a dialog
+        opened by the keys just sent)."""
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            active = self.active_window()
+            if active and active != before:
+                return active
+            self.check_alive()
+            time.sleep(0.03)
+        return before
+
+    def send(self, index):
+        cmd, description = self.vocabulary.draw()
+        self.log.write(f"{index} {description}\n")
+        self.recent.append(description)
+        del self.recent[:-12]
+        t_send = time.monotonic()
+        cmd = [token.replace(FILES_DIR_MARK, self.files_dir + "/") for token in cmd]
+        segments = [[]]
+        for token in cmd:
+            if token == WAIT:
+                segments.append([])
+            else:
+                segments[-1].append(token)
+        for number, segment in enumerate(segments):
+            before = self.active_window() if number + 1 < len(segments) else None
+            result = self.xdotool_calls(segment)
+            if before is not None:
+                self.wait_for_change(before, 5.0)
         self.sent += 1
         if result.returncode != 0 and os.environ.get("MONKEY_DEBUG"):
             print(f"  debug: xdotool {result.returncode}: {result.stderr.strip()}", flush=True)
         active = result.stdout.strip().splitlines()
         active = active[-1] if active and result.returncode == 0 else ""
-        if ("ctrl+o" in cmd or "ctrl+s" in cmd) and self.name == "Zelmar":
+        if ("ctrl+o" in cmd or "ctrl+s" in cmd or "ctrl+e" in cmd) and self.name == "Zelmar" \
+                and len(segments) == 1:
             active = self.wait_for_dialog(5.0)
         self.dismiss_dialogs(active)
         if os.environ.get("MONKEY_DEBUG"):
@@ -688,6 +809,9 @@ class Monkey:
               f"{self.restarts} restarts after Exit, "
               f"slowest answer during the stream {slowest_ping * 1000:.0f} ms, "
               f"after it {answer * 1000:.0f} ms", flush=True)
+        written = sorted(set(os.listdir(self.files_dir)) - self.prepared)
+        print(f"  files the program wrote through its dialogs: {', '.join(written) or 'none'}",
+              flush=True)
 
     def check_growth(self):
         """Unbounded growth: the resident memory over the last quarter of the

@@ -10,7 +10,7 @@
 #include <cstdlib>
 
 #include "explorer/iteration_dialog.h"
-#include "explorer/view_export.h"
+#include "explorer/view_file.h"
 #include "toolkit/png_check.h"
 #include "toolkit/runtime_error.h"
 
@@ -34,8 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (saved->maxIter < explorer::IterationDialog::Lowest ||
             saved->maxIter > explorer::IterationDialog::Highest)
             std::abort();
-        const bool extentsFinite =
-            std::isfinite(v.xMax - v.xMin) && std::isfinite(v.yMax - v.yMin);
+        const bool extentsFinite = std::isfinite(v.xMax - v.xMin) && std::isfinite(v.yMax - v.yMin);
         if (extentsFinite ? !explorer::FieldsReadAs(saved->fields, v) : !saved->fields.isEmpty())
             std::abort();
     } catch (const tk::RuntimeError& e) {

@@ -336,7 +336,7 @@ class ExplorerVocabulary(Vocabulary):
         opening = which.startswith("open")
         name = self.rng.choice(self.open_names if opening else self.save_names)
         keys = {"open": ["key", "ctrl+o"], "save": ["key", "ctrl+s"],
-                "export": ["key", "ctrl+e"], "open view": ["key", "alt+f", "key", "v"]}[which]
+                "export": ["key", "ctrl+e"], "open view": ["key", "alt+f", "sleep", "0.3", "key", "v"]}[which]
         cmd = keys + [WAIT, "key", "ctrl+a"] + self.type_text(FILES_DIR_MARK + name) + \
             ["key", "Return"]
         return cmd, f"{which}: {name}"
@@ -346,7 +346,7 @@ class ExplorerVocabulary(Vocabulary):
         refuse), Enter."""
         text = self.rng.choice(["16", "64", "256", "512", "1000", "4096", "5", "15", "1e9",
                                 "2147483648", "1,000,001", "abc", ""])
-        cmd = ["key", "alt+o", "key", "i", WAIT, "key", "ctrl+a"] + self.type_text(text) + \
+        cmd = ["key", "alt+o", "sleep", "0.3", "key", "i", WAIT, "key", "ctrl+a"] + self.type_text(text) + \
             ["key", "Return"]
         return cmd, f"iterations {text!r}"
 

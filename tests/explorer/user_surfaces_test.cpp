@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 #include "dialog_answers.h"
 #include "explorer/explorer_features.h"
@@ -34,23 +35,40 @@ PlaneView viewOf(const Form1& f)
     return {f.XMin, f.XMax, f.YMin, f.YMax};
 }
 
-// A burst of notches posted at once, as a fast wheel delivers them: each
-// reaches the canvas in a pass's yield, nests a pass, and past the nesting
-// limit is merged into a restart. Every notch counts.
+// One wheel event of `angle` eighths of a degree at canvas position pos.
+void wheel(Form1& f, QPointF pos, int angle)
+{
+    QWheelEvent event(pos, f.Picture1->mapToGlobal(pos), QPoint(), QPoint(0, angle), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(f.Picture1, &event);
+}
+
+// A burst of notches faster than passes end: each notch nests a pass inside
+// the running one's yield until passes are nested as deep as they may be;
+// the rest of the burst then arrives within one yield, where each is merged
+// into a restart. Every notch counts, each building on the one before.
 TEST(WheelBurst, EveryNotchOfABurstCounts)
 {
     for (const int notches : {20, 30}) {
         SCOPED_TRACE(notches);
         auto f = makeExplorer(64, 48);
         const QPointF pos(20, 30);
-        for (int i = 0; i < notches; ++i)
-            QCoreApplication::postEvent(f->Picture1,
-                                        new QWheelEvent(pos, f->Picture1->mapToGlobal(pos),
-                                                        QPoint(), QPoint(0, 120), Qt::NoButton,
-                                                        Qt::NoModifier, Qt::NoScrollPhase, false));
-        QApplication::processEvents();
-        while (f->Running != explorer::False)
-            QApplication::processEvents();
+        int sent = 0;
+        std::function<void()> next = [&] {
+            if (f->Passes.depth() < explorer::PassNesting::MaxDepth && sent + 1 < notches) {
+                atNextYield(*f, next);
+                ++sent;
+                wheel(*f, pos, 120);
+                return;
+            }
+            while (sent < notches) {
+                ++sent;
+                wheel(*f, pos, 120);
+            }
+        };
+        next();
+        EXPECT_EQ(sent, notches);
+        EXPECT_EQ(f->Running, explorer::False);
         const double zoom = 8.0 / (f->XMax - f->XMin);
         EXPECT_NEAR(std::log2(zoom), notches, 1e-6);
         EXPECT_EQ(*f->Features->drawnView(), viewOf(*f)) << "the last view is the one drawn";

@@ -29,7 +29,8 @@ StatusLine::StatusLine(Form1& form, const ExplorerFeatures& features)
     form.Picture1->installEventFilter(this);
     connect(form.Picture1, &tk::PictureBox::MouseMove, this,
             [this](std::int16_t, std::int16_t, float x, float y) { pointerAt(x, y); });
-    point_ = startHint();
+    // Until a pass reports, its place says how to start one.
+    pass_ = startHint();
     place();
     refresh();
     label_->show();
@@ -125,8 +126,6 @@ QString StatusLine::text() const
 void StatusLine::passStarting()
 {
     endPause();
-    if (point_ == startHint())
-        point_.clear();
     lastProgress_.invalidate();
     timings_.push_back({QElapsedTimer(), ++lastStarted_});
     timings_.back().timer.start();

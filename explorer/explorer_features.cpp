@@ -5,6 +5,7 @@
 #include <QMenu>
 
 #include "field_labels.h"
+#include "field_room.h"
 #include "form1.h"
 #include "iteration_dialog.h"
 #include "status_line.h"
@@ -65,10 +66,15 @@ ExplorerFeatures::ExplorerFeatures(Form1& form) : QObject(&form), form_(form)
     Export = new ViewExport(form, *this);
     Status = new StatusLine(form, *this);
     Labels = new FieldLabels(form);
+    new FieldEnter(form);
 
     connect(&form, &Form1::viewChosen, this, &ExplorerFeatures::viewChosen);
+    connect(&form, &Form1::restartMerged, this, &ExplorerFeatures::restartMerged);
     connect(&form, &Form1::passStarting, Status, &StatusLine::passStarting);
     connect(&form, &Form1::passEnded, Status, &StatusLine::passEnded);
+    connect(&form, &Form1::rowDrawn, Status, &StatusLine::rowDrawn);
+    connect(&form, &Form1::passPaused, Status, &StatusLine::passPaused);
+    connect(&form, &Form1::passResumed, Status, &StatusLine::passResumed);
 }
 
 void ExplorerFeatures::IterationsMenu_Click(std::int16_t)
@@ -80,10 +86,16 @@ void ExplorerFeatures::IterationsMenu_Click(std::int16_t)
 void ExplorerFeatures::viewChosen()
 {
     drawnView_ = PlaneView{form_.XMin, form_.XMax, form_.YMin, form_.YMax};
+    askedView_ = drawnView_;
     drawnFields_ = FieldTexts(form_);
     drawnMaxIter_ = form_.MaxIter;
-    History->record(*drawnView_, drawnFields_);
+    History->record(*drawnView_, drawnFields_, drawnMaxIter_);
     Status->viewDrawn();
+}
+
+void ExplorerFeatures::restartMerged()
+{
+    askedView_ = PlaneView{form_.XMin, form_.XMax, form_.YMin, form_.YMax};
 }
 
 } // namespace explorer

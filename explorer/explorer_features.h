@@ -51,6 +51,10 @@ public:
     const std::optional<PlaneView>& drawnView() const { return drawnView_; }
     const QStringList& drawnFields() const { return drawnFields_; }
     std::int32_t drawnMaxIter() const { return drawnMaxIter_; }
+    // The last view a pass was asked to draw: the drawn view, or a newer one
+    // whose restart was coalesced and has not begun yet. Zooms build on it,
+    // so that none asked for during a pass is lost.
+    const std::optional<PlaneView>& askedView() const { return askedView_; }
 
     tk::MenuItem* IterationsMenu;
     ViewHistory* History;
@@ -61,9 +65,10 @@ public:
 
 private:
     void viewChosen();
+    void restartMerged();
 
     Form1& form_;
-    std::optional<PlaneView> drawnView_;
+    std::optional<PlaneView> drawnView_, askedView_;
     QStringList drawnFields_;
     std::int32_t drawnMaxIter_ = 0;
 };

@@ -4,6 +4,9 @@
 // in a render pass's or a pause's yield.
 #include "form1.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "toolkit/numbers.h"
 #include "toolkit/runtime_error.h"
 
@@ -22,6 +25,15 @@ void Form1::UpdateXY()
     Text5->setText(tk::Str(tk::CheckFloat(XMax - XMin)));
     Text6->setText(tk::Str(tk::CheckFloat(YMax - YMin)));
     FieldsStale = False;
+}
+
+bool Form1::ViewFitsCanvas(const PlaneView& view) const
+{
+    // The arithmetic of the pass's coordinates: extents, then steps.
+    const double width = view.xMax - view.xMin, height = view.yMin - view.yMax;
+    const int cols = std::max(LastCol, 1), rows = std::max(LastRow, 1);
+    return std::isfinite(width) && std::isfinite(height) && std::isfinite(width / cols) &&
+           std::isfinite(height / rows);
 }
 
 // Bound fields: the typed value replaces the bound at every keystroke, and

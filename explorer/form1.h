@@ -11,6 +11,7 @@
 
 #include "engine/level_engine.h"
 #include "pass_nesting.h"
+#include "plane_view.h"
 #include "toolkit/common_dialog.h"
 #include "toolkit/controls.h"
 #include "toolkit/form.h"
@@ -147,6 +148,11 @@ public:
     void CancelSelection();
     void AdjustX();
     void AdjustY();
+    // Whether a pass can draw `view` on this canvas: its extents and the
+    // steps between pixels are numbers (fields.cpp). "&Go" asks it before
+    // it touches anything, so an overflowing view leaves the canvas, the
+    // fields and the status line as they were.
+    bool ViewFitsCanvas(const PlaneView& view) const;
 
 private:
     void createControls();
@@ -192,6 +198,14 @@ signals:
     void passStarting();
     void viewChosen();
     void passEnded();
+    // A restart coalesced at the nesting limit: the innermost pass will draw
+    // the bounds as they are now (render.cpp, Command1_Click).
+    void restartMerged();
+    // The pass has drawn row `row` of the canvas and is about to yield.
+    void rowDrawn(std::int32_t row);
+    // "&Pause" pressed during a pass, and the pause's wait ended (pause.cpp).
+    void passPaused();
+    void passResumed();
 };
 
 // The grids as the boundary trace sees them: outside the canvas reads 1, a

@@ -6,6 +6,7 @@
 #include <QMenu>
 
 #include "explorer_features.h"
+#include "field_room.h"
 #include "toolkit/numbers.h"
 #include "toolkit/units.h"
 
@@ -180,6 +181,9 @@ void Form1::Form_Load()
     const std::int32_t f = ScreenH + tk::Div(ScreenW - ScreenH - standardPixelsX(112), 2);
     for (tk::TextBox* t : {Text1, Text2, Text3, Text4, Text5, Text6})
         t->setLeft(f);
+    // The fields then take the room to their right, so that whole numbers
+    // show.
+    FitFieldsToRoom(*this);
 
     // Six bands of 32 shades, each from full brightness down to 69, then
     // 63 very dark greys; level 0, the set, is black.

@@ -14,6 +14,7 @@ void Form1::Command2_Click()
     if (Command2->Caption() == QLatin1String("&Pause")) {
         Command2->setCaption(QStringLiteral("&Resume"));
         Picture1->setMousePointer(2);
+        emit passPaused();
     } else {
         // A resumed pass goes on with the view it was drawing, so a zoom
         // made meanwhile is dropped.
@@ -29,6 +30,7 @@ void Form1::Command2_Click()
     // innermost first.
     while (Command2->Caption() != QLatin1String("&Pause"))
         tk::WaitEvents();
+    emit passResumed();
 }
 
 void Form1::Command3_Click()

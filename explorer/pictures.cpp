@@ -28,6 +28,8 @@ void Form1::OpenMenu_Click(std::int16_t /*Index*/)
 void Form1::SaveMenu_Click(std::int16_t /*Index*/)
 {
     CommonDialog1.setFilter(QStringLiteral("Windows Bitmap (*.bmp)|*.bmp"));
+    // A name is offered, and one typed without an extension gets ".bmp".
+    CommonDialog1.setDefaultExt(QStringLiteral("bmp"), QStringLiteral("picture"));
     if (!CommonDialog1.ShowSave())
         return; // cancelled: nothing written
     // The background picture is what Save writes; before any Open there is

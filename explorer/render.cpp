@@ -19,6 +19,8 @@ namespace explorer {
 
 void Form1::Command1_Click()
 {
+    if (!ViewFitsCanvas({XMin, XMax, YMin, YMax}))
+        tk::raiseOverflow();
     CenterDrag = False;
     CornerBox = False;
     CenterBox = False;
@@ -32,6 +34,7 @@ void Form1::Command1_Click()
         // after its row, with the view as it is then; the outer passes go on
         // as they would after a nested pass.
         Passes.requestRestart();
+        emit restartMerged();
         return;
     }
     const PassNesting::Pass pass(Passes);
@@ -171,6 +174,7 @@ void Form1::DoIt()
             if (QRgb* line = Picture1->RowForRefresh(row, n))
                 engine::levelsToPixels(&LevelGrid(0, row), pixelOfLevel.data(), line,
                                        std::size_t(n));
+            emit rowDrawn(row);
             tk::DoEvents();
             // A restart coalesced in that yield (the passes were nested as
             // deep as they may be): this, the innermost pass, draws the view

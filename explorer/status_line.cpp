@@ -2,6 +2,7 @@
 // canvas wherever the layout puts it.
 #include "status_line.h"
 
+#include <QCursor>
 #include <QEvent>
 #include <QLabel>
 
@@ -28,9 +29,66 @@ StatusLine::StatusLine(Form1& form, const ExplorerFeatures& features)
     form.Picture1->installEventFilter(this);
     connect(form.Picture1, &tk::PictureBox::MouseMove, this,
             [this](std::int16_t, std::int16_t, float x, float y) { pointerAt(x, y); });
+    // Until a pass reports, its place says how to start one.
+    pass_ = startHint();
     place();
     refresh();
     label_->show();
+}
+
+QString StatusLine::progressText(int rowsDone, int rows, double seconds)
+{
+    return QStringLiteral("drawing row %1 of %2, %3 s")
+        .arg(rowsDone)
+        .arg(rows)
+        .arg(QString::number(seconds, 'f', 1));
+}
+
+double StatusLine::activeSeconds(const Timing& timing) const
+{
+    qint64 ns = timing.timer.nsecsElapsed() - timing.pausedNs;
+    if (pausedSince_)
+        ns -= pausedSince_->nsecsElapsed();
+    return double(std::max<qint64>(ns, 0)) * 1e-9;
+}
+
+void StatusLine::passPaused()
+{
+    if (!pausedSince_) {
+        pausedSince_.emplace();
+        pausedSince_->start();
+    }
+}
+
+void StatusLine::passResumed()
+{
+    endPause();
+}
+
+void StatusLine::endPause()
+{
+    if (!pausedSince_)
+        return;
+    // Every pass on the stack was there when the pause began: a new pass
+    // ends the pause before it starts.
+    const qint64 ns = pausedSince_->nsecsElapsed();
+    for (Timing& t : timings_)
+        t.pausedNs += ns;
+    pausedSince_.reset();
+}
+
+void StatusLine::rowDrawn(std::int32_t row)
+{
+    // Only the newest pass reports; an outer one re-plotting after it does
+    // not.
+    if (timings_.empty() || timings_.back().id != lastStarted_)
+        return;
+    const int rows = form_.LastRow + 1;
+    if (lastProgress_.isValid() && lastProgress_.elapsed() < ProgressInterval && row + 1 < rows)
+        return;
+    lastProgress_.start();
+    pass_ = progressText(row + 1, rows, activeSeconds(timings_.back()));
+    refresh();
 }
 
 QString StatusLine::pointText(double re, double im)
@@ -67,6 +125,8 @@ QString StatusLine::text() const
 
 void StatusLine::passStarting()
 {
+    endPause();
+    lastProgress_.invalidate();
     timings_.push_back({QElapsedTimer(), ++lastStarted_});
     timings_.back().timer.start();
 }
@@ -80,10 +140,9 @@ void StatusLine::passEnded()
     if (t.id != lastStarted_)
         return; // a newer pass has drawn over this one's view
     pass_ = QStringLiteral("last pass %1 s at %2 iterations")
-                .arg(QString::number(double(t.timer.nsecsElapsed()) * 1e-9, 'f', 3))
+                .arg(QString::number(activeSeconds(t), 'f', 3))
                 .arg(features_.drawnMaxIter());
-    if (pointer_)
-        pointerAt(pointer_->first, pointer_->second);
+    pointerAgain();
     refresh();
 }
 
@@ -91,7 +150,24 @@ void StatusLine::viewDrawn()
 {
     if (const auto& v = features_.drawnView())
         view_ = viewText(*v, form_.LastCol, form_.LastRow);
+    pointerAgain();
     refresh();
+}
+
+void StatusLine::pointerAgain()
+{
+    if (!pointer_)
+        return;
+    const QPoint at = canvas_->mapFromGlobal(QCursor::pos());
+    if (!canvas_->rect().contains(at)) {
+        // The canvas has not seen the pointer leave (a pass held the
+        // events), but it is elsewhere now.
+        pointer_.reset();
+        point_.clear();
+        return;
+    }
+    const double ratio = canvas_->devicePixelRatio();
+    pointerAt(float(at.x() * ratio), float(at.y() * ratio));
 }
 
 void StatusLine::pointerAt(float x, float y)
@@ -132,6 +208,11 @@ bool StatusLine::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == canvas_ && (event->type() == QEvent::Move || event->type() == QEvent::Resize))
         place();
+    if (watched == canvas_ && event->type() == QEvent::Leave && pointer_) {
+        pointer_.reset();
+        point_.clear();
+        refresh();
+    }
     return QObject::eventFilter(watched, event);
 }
 

@@ -1,7 +1,9 @@
-// The status line below the canvas: the plane point under the pointer, the
-// last pass's time and iteration limit, the magnification of the drawn view
-// and a warning where doubles run out of precision. Updated from pass
-// signals (which may come nested in yields) and pointer movement.
+// The status line below the canvas: the plane point under the pointer
+// (nothing once it leaves the canvas), a running pass's progress, the last
+// pass's time without its pauses and its iteration limit, the magnification
+// of the drawn view and a warning where doubles run out of precision; before
+// the first pass, a hint to press Go. Updated from pass signals (which may
+// come nested in yields) and pointer movement.
 #pragma once
 
 #include <QElapsedTimer>
@@ -40,6 +42,8 @@ public:
     static QString pointText(double re, double im);
     static QString viewText(const PlaneView& view, int lastCol, int lastRow);
     static bool beyondPrecision(const PlaneView& view, int lastCol, int lastRow);
+    static QString startHint() { return QStringLiteral("Press Go to draw the view."); }
+    static QString progressText(int rowsDone, int rows, double seconds);
 
     QLabel* label() const { return label_; }
     QString text() const;
@@ -48,6 +52,9 @@ public:
     void passEnded();
     void viewDrawn();
     void pointerAt(float x, float y);
+    void rowDrawn(std::int32_t row);
+    void passPaused();
+    void passResumed();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -55,6 +62,11 @@ protected:
 private:
     void place();
     void refresh();
+    // The point under the pointer worked out again from where the pointer
+    // is now (a new view under a still pointer), or cleared when it is not
+    // over the canvas.
+    void pointerAgain();
+    void endPause();
 
     Form1& form_;
     const ExplorerFeatures& features_;
@@ -68,11 +80,20 @@ private:
     struct Timing {
         QElapsedTimer timer;
         std::uint64_t id;
+        qint64 pausedNs = 0; // time spent paused while this pass ran
     };
+    double activeSeconds(const Timing& timing) const;
     std::vector<Timing> timings_;
     std::uint64_t lastStarted_ = 0;
-    // Where the pointer last was over the canvas: a new picture under a
-    // still pointer gets its point shown too.
+    // Since when the passes are paused; a new pass or the end of the
+    // pause's wait ends it.
+    std::optional<QElapsedTimer> pausedSince_;
+    // The progress is written at most this often (milliseconds): a row
+    // takes far less than a label's repaint.
+    static constexpr qint64 ProgressInterval = 100;
+    QElapsedTimer lastProgress_;
+    // Where the pointer last was over the canvas (nothing once it left): a
+    // new picture under a still pointer gets its point shown too.
     std::optional<std::pair<float, float>> pointer_;
 };
 

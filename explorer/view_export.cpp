@@ -3,9 +3,9 @@
 // failed export leaves any file of that name as it was.
 #include "view_export.h"
 
-#include <QImageReader>
 #include <QMenu>
 
+#include <algorithm>
 #include <cmath>
 
 #include "explorer_features.h"
@@ -13,6 +13,7 @@
 #include "iteration_dialog.h"
 #include "toolkit/controls.h"
 #include "toolkit/form.h"
+#include "toolkit/numbers.h"
 #include "toolkit/pictures.h"
 #include "toolkit/runtime_error.h"
 #include "view_picture.h"
@@ -33,32 +34,6 @@ QImage ViewImage(const Form1& form, const SavedView& saved)
                        form.Palette, saved);
 }
 
-std::optional<SavedView> ReadSavedView(const QString& fileName)
-{
-    // Only the chunks are read, not the pixels.
-    QImageReader reader(fileName, "png");
-    if (!reader.canRead())
-        return std::nullopt;
-    const auto number = [&](const char* key) -> std::optional<double> {
-        bool ok = false;
-        const double v = reader.text(QString::fromLatin1(key)).toDouble(&ok);
-        if (!ok || !std::isfinite(v))
-            return std::nullopt;
-        return v;
-    };
-    const auto xMin = number(chunk::XMin), xMax = number(chunk::XMax);
-    const auto yMin = number(chunk::YMin), yMax = number(chunk::YMax);
-    bool ok = false;
-    const int maxIter = reader.text(QString::fromLatin1(chunk::MaxIter)).toInt(&ok);
-    if (!xMin || !xMax || !yMin || !yMax || !ok || maxIter < IterationDialog::Lowest ||
-        maxIter > IterationDialog::Highest)
-        return std::nullopt;
-    QStringList fields = reader.text(QString::fromLatin1(chunk::Fields)).split(QLatin1Char(';'));
-    if (fields.size() != 6)
-        fields.clear(); // the fields are then written from the bounds
-    return SavedView{{*xMin, *xMax, *yMin, *yMax}, maxIter, fields};
-}
-
 ViewExport::ViewExport(Form1& form, const ExplorerFeatures& features)
     : QObject(&form), Dialog(&form), form_(form), features_(features)
 {
@@ -76,13 +51,15 @@ void ViewExport::ExportMenu_Click(std::int16_t)
 {
     const auto& view = features_.drawnView();
     if (!view || form_.LevelGrid.empty())
-        throw tk::RuntimeError(tk::ErrInvalidPicture,
-                               QStringLiteral("Nothing to export: no view has been drawn yet."));
+        throw tk::RuntimeError(tk::ErrBadInput,
+                               QStringLiteral("Nothing to export: no view has been drawn yet. "
+                                              "Press Go to draw one."));
     // Taken before the dialog: a pass that runs while it is open (a paused
     // one resumed from the keyboard) changes what "the last view" is.
     const QImage image =
         ViewImage(form_, {*view, features_.drawnMaxIter(), features_.drawnFields()});
     Dialog.setFilter(PngFilter);
+    Dialog.setDefaultExt(QStringLiteral("png"), QStringLiteral("view"));
     if (!Dialog.ShowSave())
         return;
     tk::SavePicture(image, Dialog.FileName(), "png");
@@ -93,12 +70,23 @@ void ViewExport::OpenViewMenu_Click(std::int16_t)
     Dialog.setFilter(PngFilter);
     if (!Dialog.ShowOpen())
         return;
-    const auto saved = ReadSavedView(Dialog.FileName());
+    const QString fileName = Dialog.FileName();
+    // Not found, a folder, a special file, a PNG whose chunks do not fit
+    // the file: refused for the same reasons and in the same words as by
+    // File > Open.
+    const auto saved = ReadSavedView(fileName);
     if (!saved)
         throw tk::RuntimeError(
-            tk::ErrInvalidPicture,
+            tk::ErrBadInput,
             QStringLiteral("'%1' holds no view: only PNG files exported by Export View carry one.")
-                .arg(Dialog.FileName()));
+                .arg(fileName));
+    // Checked before anything changes: one message, and the canvas, the
+    // fields and the status line stay as they are.
+    if (!form_.ViewFitsCanvas(saved->view))
+        throw tk::RuntimeError(tk::ErrBadInput,
+                               QStringLiteral("'%1' holds a view too wide to draw: its pixels "
+                                              "lie beyond the range of numbers.")
+                                   .arg(fileName));
     form_.MaxIter = saved->maxIter;
     ShowAndDraw(form_, saved->view, &saved->fields);
 }

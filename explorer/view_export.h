@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "plane_view.h"
+#include "view_file.h"
 #include "toolkit/common_dialog.h"
 
 namespace tk {
@@ -24,29 +25,9 @@ namespace explorer {
 class Form1;
 class ExplorerFeatures;
 
-// Names of the PNG text chunks; the bounds are written with 17 significant
-// digits, so that reading them back gives the very same doubles.
-namespace chunk {
-inline constexpr const char* XMin = "ZelmarXMin";
-inline constexpr const char* XMax = "ZelmarXMax";
-inline constexpr const char* YMin = "ZelmarYMin";
-inline constexpr const char* YMax = "ZelmarYMax";
-inline constexpr const char* MaxIter = "ZelmarMaxIter";
-inline constexpr const char* Fields = "ZelmarFields"; // the six texts, separated by ';'
-} // namespace chunk
-
-struct SavedView {
-    PlaneView view;
-    std::int32_t maxIter;
-    QStringList fields; // as the fields showed the view; may be empty
-};
-
 // The picture of the last pass's grids in the palette's colours, with the
 // view's chunks; pixels the pass has not reached yet are black.
 QImage ViewImage(const Form1& form, const SavedView& saved);
-// The view in a PNG file's chunks; nothing when any is missing or unusable.
-std::optional<SavedView> ReadSavedView(const QString& fileName);
-
 class ViewExport : public QObject {
     Q_OBJECT
 public:

@@ -28,18 +28,19 @@ ViewHistory::ViewHistory(Form1& form, QMenu* viewMenu) : QObject(&form), form_(f
     updateItems();
 }
 
-void ViewHistory::record(const PlaneView& view, const QStringList& fields)
+void ViewHistory::record(const PlaneView& view, const QStringList& fields, std::int32_t maxIter)
 {
     if (replacePending_) {
         replacePending_ = false;
-        views_[current_] = {view, fields};
+        views_[current_] = {view, fields, maxIter};
     } else if (views_.empty()) {
-        views_.push_back({view, fields});
+        views_.push_back({view, fields, maxIter});
         current_ = 0;
-    } else if (views_[current_].view != view) {
-        // A restart of the same view is not a new step.
+    } else if (views_[current_].view != view || views_[current_].maxIter != maxIter) {
+        // A restart of the same view at the same limit is not a new step;
+        // at another limit it is, so that Back shows the old picture.
         views_.resize(current_ + 1);
-        views_.push_back({view, fields});
+        views_.push_back({view, fields, maxIter});
         if (views_.size() > Capacity)
             views_.erase(views_.begin());
         current_ = views_.size() - 1;
@@ -72,6 +73,8 @@ void ViewHistory::goTo(std::size_t index)
     updateItems();
     // A copy: the pass started here records into the history.
     const Entry entry = views_[index];
+    if (form_.CornerDrag == False && form_.CenterDrag == False)
+        form_.MaxIter = entry.maxIter; // a drag in progress keeps everything
     ShowAndDraw(form_, entry.view, &entry.fields);
     // A pass that did not start (a drag in progress) leaves nothing to
     // replace.

@@ -1,5 +1,6 @@
 // The View menu's history: every view a pass draws, Back (Alt+Left),
-// Forward (Alt+Right) and Home (Alt+Home). Going back and then drawing a new
+// Forward (Alt+Right) and Home (Alt+Home); Back and Forward bring back the
+// iteration limit the view was drawn with. Going back and then drawing a new
 // view drops the views ahead, as a browser does. Its handlers may run nested
 // in a pass's or a pause's yield; the pass they start runs inside them.
 #pragma once
@@ -8,6 +9,7 @@
 #include <QStringList>
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "plane_view.h"
@@ -30,8 +32,9 @@ public:
 
     ViewHistory(Form1& form, QMenu* viewMenu);
 
-    // A pass is drawing `view`, which the fields show as `fields`.
-    void record(const PlaneView& view, const QStringList& fields);
+    // A pass is drawing `view`, which the fields show as `fields`, at the
+    // iteration limit `maxIter`.
+    void record(const PlaneView& view, const QStringList& fields, std::int32_t maxIter);
 
     void Back_Click(std::int16_t Index);
     void Forward_Click(std::int16_t Index);
@@ -40,6 +43,7 @@ public:
     struct Entry {
         PlaneView view;
         QStringList fields;
+        std::int32_t maxIter;
     };
     const std::vector<Entry>& views() const { return views_; }
     std::size_t current() const { return current_; }

@@ -1,6 +1,7 @@
-// Wheel zoom and drag cancel. The zoom works from the view the canvas shows
-// (the last pass's), so that the point under the pointer is the one the user
-// sees there, whatever has been typed or selected since.
+// Wheel zoom and drag cancel. The zoom works from the last view a pass was
+// asked to draw (the canvas's, unless a burst of notches outruns the
+// passes), whatever has been typed or selected since, so that a burst of N
+// notches zooms by 2^N.
 #include "wheel_zoom.h"
 
 #include <QApplication>
@@ -27,8 +28,10 @@ void WheelZoom::zoomAt(QPointF pos, int notches)
 {
     if (notches == 0 || form_.CornerDrag != False || form_.CenterDrag != False)
         return;
+    // The last view asked for: during a burst the canvas may still show an
+    // older one, but every notch builds on the one before.
     const PlaneView shown =
-        features_.drawnView().value_or(PlaneView{form_.XMin, form_.XMax, form_.YMin, form_.YMax});
+        features_.askedView().value_or(PlaneView{form_.XMin, form_.XMax, form_.YMin, form_.YMax});
     const int lastCol = form_.LastCol > 0 ? form_.LastCol : 1;
     const int lastRow = form_.LastRow > 0 ? form_.LastRow : 1;
     const double re = shown.realAt(pos.x(), lastCol);

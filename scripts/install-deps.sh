@@ -4,7 +4,7 @@
 set -eu
 
 PACKAGES="cmake ninja-build g++ make qt6-base-dev libgl-dev libgtest-dev libgmock-dev \
-libbenchmark-dev libmpfr-dev libgmp-dev xvfb openbox xdotool imagemagick \
+libbenchmark-dev libmpfr-dev libgmp-dev zlib1g-dev xvfb openbox xdotool imagemagick \
 dbus-daemon dbus-bin dbus-x11 at-spi2-core python3-pyatspi gir1.2-atspi-2.0 python3-pil wmctrl"
 # The command line's shard test, the installed files' validators, the package.
 PACKAGES="$PACKAGES parallel desktop-file-utils appstream lintian dpkg-dev fakeroot file gzip \

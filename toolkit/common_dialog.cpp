@@ -2,6 +2,7 @@
 #include "common_dialog.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QStringList>
 
 #include <utility>
@@ -45,23 +46,52 @@ QString CommonDialog::toNameFilter(const QString& filter)
     return entries.join(QStringLiteral(";;"));
 }
 
+QString CommonDialog::offeredName(Mode mode) const
+{
+    if (mode != Mode::Save || defaultExt_.isEmpty())
+        return fileName_;
+    const QString ending = QLatin1Char('.') + defaultExt_;
+    if (fileName_.isEmpty())
+        return defaultStem_ + ending;
+    const QFileInfo held(fileName_);
+    if (held.suffix().compare(defaultExt_, Qt::CaseInsensitive) == 0)
+        return fileName_;
+    // Another type's name (a PNG opened, a bitmap to be saved): the same
+    // name with this type's extension.
+    const QString stem = held.suffix().isEmpty()
+                             ? fileName_
+                             : fileName_.left(fileName_.size() - held.suffix().size() - 1);
+    return stem + ending;
+}
+
+QString CommonDialog::withDefaultExt(Mode mode, const QString& chosen) const
+{
+    // A folder's name stays as typed: the save refuses it.
+    const QFileInfo info(chosen);
+    if (mode != Mode::Save || defaultExt_.isEmpty() || !info.suffix().isEmpty() || info.isDir())
+        return chosen;
+    return chosen.endsWith(QLatin1Char('.')) ? chosen + defaultExt_
+                                             : chosen + QLatin1Char('.') + defaultExt_;
+}
+
 bool CommonDialog::show(Mode mode)
 {
-    const Request request{mode, toNameFilter(filter_), fileName_};
+    const Request request{mode, toNameFilter(filter_), offeredName(mode)};
     std::optional<QString> chosen;
     if (const Answerer& answer = answererSlot()) {
         chosen = answer(request);
     } else {
         const QString path =
-            mode == Mode::Open
-                ? QFileDialog::getOpenFileName(parent_, QString(), fileName_, request.nameFilter)
-                : QFileDialog::getSaveFileName(parent_, QString(), fileName_, request.nameFilter);
+            mode == Mode::Open ? QFileDialog::getOpenFileName(parent_, QString(), request.fileName,
+                                                              request.nameFilter)
+                               : QFileDialog::getSaveFileName(parent_, QString(), request.fileName,
+                                                              request.nameFilter);
         if (!path.isEmpty())
             chosen = path;
     }
     if (!chosen)
         return false;
-    fileName_ = *chosen;
+    fileName_ = withDefaultExt(mode, *chosen);
     return true;
 }
 

@@ -40,6 +40,21 @@ public:
     const QString& FileName() const { return fileName_; }
     void setFileName(const QString& name) { fileName_ = name; }
 
+    // The extension (without the dot) a save adds to a name typed without
+    // one, and the name offered when none is held yet (`stem` + extension);
+    // a held name with another extension is offered with this one instead.
+    // Empty (the default): names are taken as typed.
+    const QString& DefaultExt() const { return defaultExt_; }
+    void setDefaultExt(const QString& extension, const QString& stem = QStringLiteral("untitled"))
+    {
+        defaultExt_ = extension;
+        defaultStem_ = stem;
+    }
+    // The name a dialog of `mode` offers.
+    QString offeredName(Mode mode) const;
+    // `chosen` with the default extension added when a save names none.
+    QString withDefaultExt(Mode mode, const QString& chosen) const;
+
     // Show the modal dialog and return when it closes: true with FileName
     // set to the chosen path, false when cancelled, FileName untouched.
     bool ShowOpen() { return show(Mode::Open); }
@@ -54,6 +69,7 @@ private:
     QWidget* parent_;
     QString filter_;
     QString fileName_;
+    QString defaultExt_, defaultStem_;
 };
 
 } // namespace tk

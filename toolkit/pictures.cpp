@@ -1,6 +1,7 @@
-// Bitmap files: only regular files are opened, the headers and run-length
-// data are checked by hand (bitmap_check.h), the pixels are Qt's BMP
-// handler's job, and saving goes through SaveFileContents (file_save.h).
+// Picture files: only regular files are opened, a bitmap's headers and
+// run-length data and a PNG's chunks are checked by hand (bitmap_check.h,
+// png_check.h), the pixels are Qt's handlers' job, and saving goes through
+// SaveFileContents (file_save.h).
 #include "pictures.h"
 
 #include <QBuffer>
@@ -15,8 +16,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 #include "file_save.h"
+#include "png_check.h"
 #include "runtime_error.h"
 
 namespace tk {
@@ -38,7 +41,11 @@ namespace {
 
 } // namespace
 
-QImage LoadPicture(const QString& fileName)
+namespace {
+
+// Opens `fileName` for reading as File > Open does: a missing file, a
+// folder and anything that is not a regular file are refused first.
+std::unique_ptr<QFile> openRegularFile(const QString& fileName)
 {
     const QFileInfo info(fileName);
     if (fileName.isEmpty() || !info.exists())
@@ -67,41 +74,84 @@ QImage LoadPicture(const QString& fileName)
         ::close(fd);
         notAFile(fileName, SpecialFileKind(st.st_mode));
     }
-    QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    auto file = std::make_unique<QFile>();
+    if (!file->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
         throw RuntimeError(
             ErrPathFileAccess,
-            QStringLiteral("Path/File access error: '%1' (%2)").arg(fileName, file.errorString()));
+            QStringLiteral("Path/File access error: '%1' (%2)").arg(fileName, file->errorString()));
     }
-    // A PNG picture is taken too: its header gives the size, which is held
-    // to the same limits before any pixel memory is allocated.
-    if (file.peek(8) == QByteArrayLiteral("\x89PNG\r\n\x1a\n")) {
-        QImageReader png(&file, "png");
-        const QSize size = png.size();
-        if (!size.isValid() || size.width() > MaxPictureSide || size.height() > MaxPictureSide ||
-            qint64(size.width()) * size.height() > MaxPicturePixels)
-            invalidPicture(fileName, QStringLiteral("is not a PNG picture of at most %1 pixels a "
-                                                    "side and %2 pixels in all.")
-                                         .arg(MaxPictureSide)
-                                         .arg(MaxPicturePixels));
-        png.setAllocationLimit(int(MaxPicturePixels * 4 / (1024 * 1024)));
+    return file;
+}
+
+bool startsAsPng(QFile& file)
+{
+    return file.peek(PngSignature.size()) == PngSignature;
+}
+
+// The whole PNG file, checked; its size is bounded by what its header can
+// need before it is read.
+CheckedPng readCheckedPng(QFile& file, const QString& fileName)
+{
+    const qint64 limit = MaxPngFileSize(file.peek(33));
+    if (limit == 0 || file.size() > limit)
+        invalidPicture(fileName, limit == 0 ? QStringLiteral("has no valid PNG header.")
+                                            : QStringLiteral("is far larger than a picture of "
+                                                             "its size can need."));
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw RuntimeError(
+            ErrPathFileAccess,
+            QStringLiteral("Path/File access error: '%1' (%2)").arg(fileName, file.errorString()));
+    return CheckPng(data, fileName);
+}
+
+// Room for a decoded picture, in the whole megabytes Qt's reader counts.
+int allocationLimitMB(qint64 pixels, int bytesPerPixel)
+{
+    return int((pixels * bytesPerPixel + (1 << 20) - 1) >> 20) + 1;
+}
+
+} // namespace
+
+QImage LoadPicture(const QString& fileName)
+{
+    const std::unique_ptr<QFile> file = openRegularFile(fileName);
+    // A PNG picture is taken too. Its chunks are walked first (png_check.h),
+    // and the decoder gets only those it needs for the pixels, so that no
+    // text or profile is inflated and no oversized chunk allocated.
+    if (startsAsPng(*file)) {
+        const CheckedPng checked = readCheckedPng(*file, fileName);
+        QBuffer buffer;
+        buffer.setData(checked.decodable);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader png(&buffer, "png");
+        png.setAllocationLimit(allocationLimitMB(qint64(checked.width) * checked.height,
+                                                 checked.decodedBytesPerPixel()));
         QImage image = png.read();
         if (image.isNull())
             invalidPicture(fileName,
                            QStringLiteral("could not be read (%1).").arg(png.errorString()));
         return image;
     }
-    CheckBitmap(file, fileName);
+    CheckBitmap(*file, fileName);
 
-    QImageReader reader(&file, "bmp");
+    QImageReader reader(file.get(), "bmp");
     // Room for the largest accepted picture at four bytes a pixel.
-    reader.setAllocationLimit(int(MaxPicturePixels * 4 / (1024 * 1024)));
+    reader.setAllocationLimit(allocationLimitMB(MaxPicturePixels, 4));
     QImage image = reader.read();
     if (image.isNull())
         invalidPicture(fileName,
                        QStringLiteral("could not be read (%1).").arg(reader.errorString()));
     return image;
+}
+
+std::map<QString, QString> ReadPngTexts(const QString& fileName)
+{
+    const std::unique_ptr<QFile> file = openRegularFile(fileName);
+    if (!startsAsPng(*file))
+        return {};
+    return readCheckedPng(*file, fileName).texts;
 }
 
 void SavePicture(const QImage& picture, const QString& fileName, const char* format)

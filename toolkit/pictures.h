@@ -5,6 +5,8 @@
 #include <QImage>
 #include <QString>
 
+#include <map>
+
 #include "bitmap_check.h"
 
 namespace tk {
@@ -16,6 +18,11 @@ namespace tk {
 // whose header claims more than the limits of bitmap_check.h raises the
 // matching error; nothing is returned then.
 QImage LoadPicture(const QString& fileName);
+
+// The text chunks of a PNG file by keyword, read with LoadPicture's checks
+// (the same errors for a missing file, a folder, a special file, a PNG
+// whose chunks do not fit the file). A file that is not a PNG gives none.
+std::map<QString, QString> ReadPngTexts(const QString& fileName);
 
 // Writes `picture` as a Windows bitmap (or in another format Qt writes,
 // such as "png", keeping the picture's text chunks). The data goes to a temporary file in

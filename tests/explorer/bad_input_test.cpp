@@ -48,6 +48,8 @@ TEST(BadInput, ViewWhoseWidthOverflowsIsReportedWhenTheFieldsAreRewritten)
 {
     auto form = makeExplorer(8, 6);
     form->KeepRatio = explorer::False;
+    form->Command1->click();
+    const QImage picture = form->Picture1->image();
     typeInto(form->Text1, "-1e308");
     typeInto(form->Text2, "1e308");
     takeReports();
@@ -60,6 +62,8 @@ TEST(BadInput, ViewWhoseWidthOverflowsIsReportedWhenTheFieldsAreRewritten)
     form->Command1->click();
     ASSERT_EQ(takeReports().size(), 1u);
     EXPECT_EQ(form->Running, explorer::False);
+    EXPECT_EQ(form->Picture1->image(), picture) << "the picture is kept";
+    EXPECT_EQ(form->Command1->Caption(), QStringLiteral("&Go"));
 }
 
 TEST(BadInput, ZeroHeightViewDrawsOneRowValueEverywhere)

@@ -7,7 +7,7 @@
 #include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QSpinBox>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWheelEvent>
@@ -71,7 +71,7 @@ void answerIterations(int limit, bool accept = true)
     QTimer::singleShot(0, [=] {
         for (QWidget* w : QApplication::topLevelWidgets())
             if (auto* d = qobject_cast<explorer::IterationDialog*>(w); d && d->isVisible()) {
-                d->spinBox()->setValue(limit);
+                d->lineEdit()->setText(QString::number(limit));
                 accept ? d->accept() : d->reject();
                 return;
             }
@@ -110,10 +110,8 @@ TEST(Iterations, DialogSetsTheLimitOfTheNextPass)
     QTimer::singleShot(0, [] {
         for (QWidget* w : QApplication::topLevelWidgets())
             if (auto* d = qobject_cast<explorer::IterationDialog*>(w); d && d->isVisible()) {
-                EXPECT_EQ(d->spinBox()->value(), 256);
-                EXPECT_EQ(d->spinBox()->minimum(), 16);
-                EXPECT_EQ(d->spinBox()->maximum(), 1000000);
-                d->spinBox()->setValue(4096);
+                EXPECT_EQ(d->lineEdit()->text(), QStringLiteral("256"));
+                d->lineEdit()->setText(QStringLiteral("4096"));
                 d->accept();
             }
     });

@@ -6,7 +6,9 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QFontMetrics>
 #include <QScrollArea>
+#include <QStyle>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -15,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "explorer/field_room.h"
 #include "explorer/form1.h"
 
 namespace {
@@ -168,6 +171,49 @@ TEST(StartUp, WindowFitsTheScreenWithEveryControlOnIt)
         QApplication::processEvents();
         EXPECT_EQ(control->visibleRegion(), QRegion(control->rect()))
             << nameOf(control) << " cannot be scrolled into view";
+    }
+}
+
+// The fields take the room to their right: on screens of 1024 x 768 and
+// more every number shows whole in the window's font; on smaller ones the
+// font shrinks so that it still does, exponent included. Their left edges
+// stay where the layout puts them.
+TEST(StartUp, FieldsShowTheirWholeNumbers)
+{
+    REQUIRE_KNOWN_SCREEN(e);
+    explorer::Form1 form;
+    form.Form_Load();
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    const int dpr = int(QGuiApplication::primaryScreen()->devicePixelRatio());
+    for (tk::TextBox* box :
+         {form.Text1, form.Text2, form.Text3, form.Text4, form.Text5, form.Text6}) {
+        EXPECT_EQ(box->Left(), e->fieldLeft);
+        // A screen taller than wide puts the fields beyond it, at their
+        // designed width; there the smallest font still cuts the longest
+        // numbers by a few pixels (the tooltip shows them whole).
+        for (const bool exponent : {false, true}) {
+            if (!e->allOnScreen)
+                break;
+            // The ink of the text against the room QLineEdit gives it: its
+            // contents less the frame, two pixels either side and one for
+            // the caret.
+            const QString text = explorer::LongestFieldText(exponent);
+            const QFontMetrics metrics(box->font());
+            const QRect ink = metrics.boundingRect(text);
+            const int extent = std::max(metrics.horizontalAdvance(text), ink.right() + 1) -
+                               std::min(0, ink.left());
+            const int frame = box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+            EXPECT_LE(extent, box->contentsRect().width() - 2 * frame - 2 * 2 - 1)
+                << nameOf(box) << " cuts " << text.toStdString();
+        }
+        if (e->allOnScreen) {
+            EXPECT_LE(box->x() + box->width(), form.client()->width()) << nameOf(box);
+        }
+        if (e->screenW / dpr >= 1024) {
+            EXPECT_EQ(box->font().pointSizeF(), form.client()->font().pointSizeF())
+                << nameOf(box) << " has a smaller font";
+        }
     }
 }
 

@@ -1,8 +1,11 @@
 """Monkey test of a shipped program: a seeded, reproducible stream of real X
 events (clicks, drags, access keys, menu shortcuts, random and hostile text,
-Tab/Enter/Escape) sent to the explorer (Zelmar) or the calculator (interest)
-on a private X server, with checks that the program stays alive, answers
-within a second once the stream ends, and keeps its memory bounded.
+Tab/Enter/Escape, wheel bursts of up to 30 notches, file dialogs completed
+with names of good and hostile files in the run's own folder, the
+explorer's Iterations dialog, the calculator's schedule window with its Copy
+and Export) sent to the explorer (Zelmar) or the calculator (interest) on a
+private X server, with checks that the program stays alive, answers within a
+second once the stream ends, and keeps its memory bounded.
 
 The stream is a function of the seed alone: what the program does in between
 (a dialog that pops up, a pass still running) changes when events are sent,
@@ -29,7 +32,9 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 
-from atspi_driver import Atspi, Failure, GLib, Program, extents_of, find_all  # noqa: E402
+from atspi_driver import Atspi, Failure, GLib, Program  # noqa: E402
+from monkey_vocabulary import (FILES_DIR_MARK, WAIT, CalculatorVocabulary,  # noqa: E402
+                               ExplorerVocabulary, Layout)
 
 TITLES = {"Zelmar": "Brenn's Tolv Quenfeld Program",
           "interest": "Brenn's Tolv Loan Calculator"}
@@ -81,329 +86,6 @@ def parse_arguments():
     if args.max_growth_mb is None and args.events is None and args.seconds >= 120:
         args.max_growth_mb = 64.0
     return args
-
-
-# --- random text ----------------------------------------------------------------
-
-# Texts a careless or hostile user types into a number field: huge, tiny,
-# malformed, not numbers at all. No '/' or '~': a file dialog that catches some
-# of them must not be steered out of the run's private directory.
-ODD_TEXTS = [
-    "", " ", "-", "+", ".", ",", "e", "E", "1e", "1e+", "-e5", "--5", "+-1", "1..2", "1,5",
-    "0", "-0", "00000", "0.0000000000000000000001", "1e308", "1.7976931348623157e308",
-    "1e309", "-1e309", "1e-320", "4.9e-324", "1e-400", "2.2250738585072014e-308",
-    "922337203685477.5807", "922337203685477.5808", "-922337203685477.5808",
-    "922337203685478", "9223372036854775807", "9223372036854775808", "18446744073709551616",
-    "2147483647", "2147483648", "-2147483649", "32767", "32768", "-32769", "65536",
-    "1e15", "3e9", "1e-300", "nan", "NaN", "inf", "-inf", "Infinity", "0x1p3", "0x10", "&H10",
-    "&HFFFF", "&O777", "1d5", "1D-5", "1e5e5", "$", "$1,000.00", "($5)", "5%", "12 %",
-    "1 000", "\t", "abc", "Press Compute", "e" * 40, "%s%n%x", "'; --", "\\0",
-    "\u00bd", "\u00e9", "\u20ac100", "\u0663\u0664",
-]
-
-
-def random_text(rng):
-    kind = rng.randrange(8)
-    if kind == 0:
-        return rng.choice(ODD_TEXTS)
-    if kind == 1:
-        # A huge run of digits, sometimes with a sign, a point or an exponent.
-        digits = "".join(rng.choice("0123456789") for _ in range(rng.randint(16, 400)))
-        return rng.choice(["", "-", "+"]) + digits + rng.choice(["", ".5", "e10", "e-10", "e400"])
-    if kind == 2:
-        return f"{rng.uniform(-1e6, 1e6):.{rng.randint(0, 17)}f}"
-    if kind == 3:
-        # Any magnitude a double has, and some beyond it either way.
-        return (f"{rng.choice(['', '-'])}{rng.randint(1, 9)}.{rng.randint(0, 10 ** 16)}"
-                f"e{rng.randint(-330, 330)}")
-    if kind == 4:
-        return str(rng.randint(-10, 1000))
-    if kind == 5:
-        return rng.choice(["4", "-4", "3", "-3", "0.5", "-0.75", "0.1", "2", "100", "7", "360",
-                           "12", "1000", "665.30", "0.001"])
-    if kind == 6:
-        # Printable junk.
-        alphabet = "0123456789.,-+eE$%() abcxyzXYZ!@#^&*_=[]{};:'\"<>?|`"
-        return "".join(rng.choice(alphabet) for _ in range(rng.randint(1, 30)))
-    return rng.choice(ODD_TEXTS) + rng.choice(ODD_TEXTS[:30])
-
-
-# --- the two programs' event vocabularies -------------------------------------
-
-
-def point_in(rng, box, margin=2):
-    x, y, w, h = box
-    return (rng.randint(x + margin, x + max(margin, w - 1 - margin)),
-            rng.randint(y + margin, y + max(margin, h - 1 - margin)))
-
-
-def center_of(box):
-    x, y, w, h = box
-    return x + w // 2, y + h // 2
-
-
-def outside(point, box):
-    x, y, w, h = box
-    return not (x <= point[0] < x + w and y <= point[1] < y + h)
-
-
-class Layout:
-    """Where the program's controls are on the screen, read once from the
-    accessibility bus after start-up. The layout is fixed for a screen size,
-    so the same seed clicks the same places in every run."""
-
-    def __init__(self, program, controls):
-        self.boxes = {}
-        for role, name in controls:
-            node = program.find(role, name)
-            self.boxes[name] = extents_of(node)
-        self.menus = {}
-        for menu in find_all(program.frame, Atspi.Role.MENU):
-            name = menu.get_name()
-            if name:
-                self.menus[name] = extents_of(menu)
-        # Where stray clicks and moves may go: the window from its topmost
-        # control or menu down, so never onto the title bar and its close
-        # button (a closed window is not what this test is after).
-        x, y, w, h = extents_of(program.frame)
-        top = max(y, min(box[1] for box in [*self.boxes.values(), *self.menus.values()]))
-        self.window = (x, top, w, y + h - top)
-
-
-# Keys any program gets; Alt with F4, Escape, Tab or Space would reach the
-# window manager (close, lower, switch, its menu) and are never sent. Space is
-# not among them: Tab and the arrow keys take the focus to Exit often enough
-# that Space would cut most runs short (spaces in typed text still press
-# whatever button has the focus).
-COMMON_KEYS = ["Tab", "shift+Tab", "Return", "KP_Enter", "Escape", "BackSpace", "Delete",
-               "Home", "End", "Left", "Right", "shift+Home", "shift+End", "ctrl+a", "ctrl+z",
-               "ctrl+shift+z", "ctrl+c", "ctrl+x", "ctrl+v", "Up", "Down", "Page_Up",
-               "Insert", "minus", "period", "0", "9"]
-
-
-class Vocabulary:
-    """Draws one random action after another. An action is a list of xdotool
-    commands, sent in one call, and a short description for the log. It
-    depends only on the random stream and the layout, never on what the
-    program shows."""
-
-    def __init__(self, rng, layout):
-        self.rng = rng
-        self.layout = layout
-        self.actions = []  # (weight, method)
-
-    def draw(self):
-        total = sum(w for w, _ in self.actions)
-        pick = self.rng.uniform(0, total)
-        for weight, action in self.actions:
-            pick -= weight
-            if pick <= 0:
-                return action()
-        return self.actions[-1][1]()
-
-    # Building blocks.
-
-    def click_at(self, point, button=1, repeat=1, delay=None):
-        cmd = ["mousemove", str(point[0]), str(point[1]), "click"]
-        if repeat > 1:
-            cmd += ["--repeat", str(repeat), "--delay", str(delay if delay is not None else 0)]
-        return cmd + [str(button)]
-
-    def type_text(self, text):
-        # Milliseconds between keys: long texts come fast, as if pasted.
-        delay = self.rng.choice([0, 1, 4, 12] if len(text) <= 40 else [0, 1])
-        return ["type", "--delay", str(delay), "--", text]
-
-    def key(self, name):
-        return ["key", name]
-
-    def click_control(self, name, margin=3):
-        point = point_in(self.rng, self.layout.boxes[name], margin)
-        return self.click_at(point), f"click {name} at {point}"
-
-    def text_into(self, fields):
-        name = self.rng.choice(fields)
-        point = point_in(self.rng, self.layout.boxes[name], 3)
-        cmd = self.click_at(point)
-        how = self.rng.randrange(3)
-        if how == 0:
-            cmd += ["key", "ctrl+a"]
-        elif how == 1:
-            cmd += ["key", "End"]
-        text = random_text(self.rng)
-        cmd += self.type_text(text)
-        if self.rng.random() < 0.3:
-            cmd += ["key", self.rng.choice(["Return", "Tab", "shift+Tab", "Escape"])]
-        return cmd, f"text {text!r} into {name} ({['replace', 'append', 'insert'][how]})"
-
-    def keys(self):
-        names = [self.rng.choice(COMMON_KEYS) for _ in range(self.rng.randint(1, 4))]
-        cmd = []
-        for name in names:
-            cmd += self.key(name)
-        return cmd, "keys " + " ".join(names)
-
-    def typing(self):
-        text = random_text(self.rng)
-        return self.type_text(text), f"type {text!r} wherever the focus is"
-
-    def rest(self):
-        seconds = self.rng.choice([0.05, 0.1, 0.2, 0.4])
-        return ["sleep", str(seconds)], f"rest {seconds} s"
-
-    def hover(self):
-        point = point_in(self.rng, self.layout.window, 8)
-        return ["mousemove", str(point[0]), str(point[1])], f"move to {point}"
-
-    def menu(self):
-        names = sorted(self.layout.menus)
-        if not names:
-            return self.keys()
-        name = self.rng.choice(names)
-        cmd = self.click_at(center_of(self.layout.menus[name]))
-        steps = [self.rng.choice(["Down", "Up", "Return", "Escape", "Right", "Left"])
-                 for _ in range(self.rng.randint(1, 3))]
-        for step in steps:
-            cmd += ["key", step]
-        cmd += ["key", "Escape"]
-        return cmd, f"menu {name}: {' '.join(steps)} Escape"
-
-
-class ExplorerVocabulary(Vocabulary):
-    FIELDS = ["Left edge", "Right edge", "Bottom edge", "Top edge", "Width", "Height"]
-    CONTROLS = [(Atspi.Role.FILLER, "Picture"), (Atspi.Role.PUSH_BUTTON, "Go"),
-                (Atspi.Role.PUSH_BUTTON, "Pause"), (Atspi.Role.PUSH_BUTTON, "Exit")] + \
-        [(Atspi.Role.TEXT, name) for name in FIELDS]
-
-    def __init__(self, rng, layout):
-        super().__init__(rng, layout)
-        self.actions = [
-            (8, self.canvas_click), (9, self.canvas_drag), (2, self.canvas_other_button),
-            (6, lambda: self.click_control("Go")), (1, self.go_burst),
-            (5, lambda: self.click_control("Pause")), (7, self.access_key),
-            (3, self.shortcut), (2, self.menu), (10, lambda: self.text_into(self.FIELDS)),
-            (8, self.keys), (2, self.typing), (2, self.hover), (3, self.rest),
-            (1, self.canvas_double_click), (1, self.wheel),
-        ]
-
-    def canvas_point(self):
-        return point_in(self.rng, self.layout.boxes["Picture"], 0)
-
-    def canvas_click(self):
-        point = self.canvas_point()
-        return self.click_at(point), f"click canvas at {point}"
-
-    def canvas_double_click(self):
-        point = self.canvas_point()
-        return self.click_at(point, repeat=2, delay=30), f"double-click canvas at {point}"
-
-    def canvas_other_button(self):
-        point = self.canvas_point()
-        button = self.rng.choice([2, 3])
-        return self.click_at(point, button), f"button {button} on canvas at {point}"
-
-    def wheel(self):
-        point = self.canvas_point()
-        button = self.rng.choice([4, 5])
-        return self.click_at(point, button, repeat=self.rng.randint(1, 5)), \
-            f"wheel {button} on canvas at {point}"
-
-    def canvas_drag(self):
-        start = self.canvas_point()
-        steps = self.rng.randint(1, 12)
-        cmd = ["mousemove", str(start[0]), str(start[1])]
-        if self.rng.random() < 0.3:
-            cmd += ["keydown", "shift"]
-        cmd += ["mousedown", "1"]
-        end = start
-        for _ in range(steps):
-            # Mostly inside the canvas; now and then past its edges, but
-            # never onto the Exit button.
-            if self.rng.random() < 0.1:
-                end = point_in(self.rng, self.layout.window, 8)
-                if not outside(end, self.layout.boxes["Exit"]):
-                    end = self.canvas_point()
-            else:
-                end = self.canvas_point()
-            cmd += ["mousemove", str(end[0]), str(end[1])]
-        cmd += ["mouseup", "1"]
-        if "keydown" in cmd:
-            cmd += ["keyup", "shift"]
-        return cmd, f"drag from {start} to {end} in {steps} moves"
-
-    def go_burst(self):
-        point = point_in(self.rng, self.layout.boxes["Go"], 3)
-        count = self.rng.randint(2, 40)
-        return self.click_at(point, repeat=count, delay=0), f"{count} clicks on Go at {point}"
-
-    def access_key(self):
-        # Alt+G is "&Go", Alt+S "Re&start", Alt+P "&Pause", Alt+R "&Resume";
-        # Alt+F and Alt+O open the menus. Alt+X ("E&xit") is never sent.
-        name = self.rng.choice(["alt+g", "alt+s", "alt+p", "alt+r", "alt+g", "alt+p",
-                                "alt+f", "alt+o"])
-        cmd = ["key", name]
-        if name in ("alt+f", "alt+o"):
-            cmd += ["key", "Escape"]
-        return cmd, f"access key {name}"
-
-    def shortcut(self):
-        name = self.rng.choice(["ctrl+o", "ctrl+s", "ctrl+r", "ctrl+r"])
-        return ["key", name], f"shortcut {name}"
-
-
-class CalculatorVocabulary(Vocabulary):
-    FIELDS = ["Loan Amount", "Interest Rate", "# of Months", "Monthly Payment"]
-    CONTROLS = [(Atspi.Role.PUSH_BUTTON, "Reset"), (Atspi.Role.PUSH_BUTTON, "Compute"),
-                (Atspi.Role.PUSH_BUTTON, "Exit")] + [(Atspi.Role.TEXT, name) for name in FIELDS]
-
-    def __init__(self, rng, layout):
-        super().__init__(rng, layout)
-        self.actions = [
-            (14, lambda: self.text_into(self.FIELDS)), (4, lambda: self.click_control("Reset")),
-            (7, lambda: self.click_control("Compute")), (1, self.compute_burst),
-            (8, self.keys), (3, self.typing), (2, self.stray_click), (1, self.field_drag),
-            (1, self.context_menu), (2, self.hover), (2, self.rest), (2, self.shortcut),
-            (2, self.menu),
-        ]
-
-    def compute_burst(self):
-        point = point_in(self.rng, self.layout.boxes["Compute"], 3)
-        count = self.rng.randint(2, 30)
-        return self.click_at(point, repeat=count, delay=0), f"{count} clicks on Compute"
-
-    def stray_click(self):
-        # Anywhere in the window but on Exit: labels, empty space, edges.
-        while True:
-            point = point_in(self.rng, self.layout.window, 8)
-            if outside(point, self.layout.boxes["Exit"]):
-                return self.click_at(point), f"click window at {point}"
-
-    def field_drag(self):
-        name = self.rng.choice(self.FIELDS)
-        box = self.layout.boxes[name]
-        start, end = point_in(self.rng, box, 2), point_in(self.rng, box, 2)
-        return ["mousemove", str(start[0]), str(start[1]), "mousedown", "1",
-                "mousemove", str(end[0]), str(end[1]), "mouseup", "1"], f"select in {name}"
-
-    def context_menu(self):
-        name = self.rng.choice(self.FIELDS)
-        point = point_in(self.rng, self.layout.boxes[name], 3)
-        steps = [self.rng.choice(["Down", "Up", "Return"]) for _ in range(self.rng.randint(0, 3))]
-        cmd = self.click_at(point, 3)
-        for step in steps:
-            cmd += ["key", step]
-        cmd += ["key", "Escape"]
-        return cmd, f"context menu of {name}: {' '.join(steps)}"
-
-    def shortcut(self):
-        # The menus' access keys and shortcuts (Ctrl+T the schedule window,
-        # Ctrl+Shift+C copy the result), and keys the fields take themselves.
-        name = self.rng.choice(["alt+e", "alt+v", "ctrl+t", "ctrl+shift+c", "ctrl+o", "ctrl+s",
-                                "alt+r", "alt+c", "ctrl+Return"])
-        cmd = ["key", name]
-        if name in ("alt+e", "alt+v"):
-            cmd += ["key", self.rng.choice(["Down", "Return", "Escape"]), "key", "Escape"]
-        return cmd, f"keys {' '.join(cmd[1::2])}"
 
 
 # --- the run -------------------------------------------------------------------
@@ -486,6 +168,41 @@ class Monkey:
                               ("XDG_CACHE_HOME", ".cache"), ("XDG_DATA_HOME", ".local/share")):
             os.environ[variable] = os.path.join(self.home, sub) if sub else self.home
         os.chdir(self.cwd)
+        self.files_dir = self.cwd
+        self.prepare_files()
+
+    def prepare_files(self):
+        """What the dialogs are given besides what the program writes itself:
+        a PNG whose text chunk claims 2 GB, one with megabytes of surplus
+        compressed image data, a plain picture, a named pipe and a folder,
+        all in the private folder."""
+        import struct
+        import zlib
+
+        def chunk(kind, body, claimed=None):
+            length = len(body) if claimed is None else claimed
+            return (struct.pack(">I", length) + kind + body +
+                    struct.pack(">I", zlib.crc32(kind + body) & 0xffffffff))
+        signature = b"\x89PNG\r\n\x1a\n"
+        header = chunk(b"IHDR", struct.pack(">IIBBBBB", 64, 48, 8, 2, 0, 0, 0))
+        rows = b"".join(b"\0" + b"\x40" * 64 * 3 for _ in range(48))
+        end = chunk(b"IEND", b"")
+        with open(os.path.join(self.files_dir, "plain.png"), "wb") as f:
+            f.write(signature + header + chunk(b"IDAT", zlib.compress(rows)) + end)
+        with open(os.path.join(self.files_dir, "hostile-text.png"), "wb") as f:
+            f.write(signature + header + chunk(b"tEXt", b"Comment\0" + b"x" * 200, 0x7FFFFFFF) +
+                    chunk(b"IDAT", zlib.compress(rows)) + end)
+        packer = zlib.compressobj(9)
+        data = packer.compress(rows)
+        zeros = b"\0" * (1 << 20)
+        for _ in range(256):  # 256 MB of zeros in about 250 KB
+            data += packer.compress(zeros)
+        data += packer.flush()
+        with open(os.path.join(self.files_dir, "hostile-surplus.png"), "wb") as f:
+            f.write(signature + header + chunk(b"IDAT", data) + end)
+        os.mkfifo(os.path.join(self.files_dir, "pipe.png"))
+        os.mkdir(os.path.join(self.files_dir, "folder.png"))
+        self.prepared = set(os.listdir(self.files_dir))
 
     def close(self):
         if self.program is not None:
@@ -622,12 +339,7 @@ class Monkey:
             time.sleep(0.03)
         return self.main_window
 
-    def send(self, index):
-        cmd, description = self.vocabulary.draw()
-        self.log.write(f"{index} {description}\n")
-        self.recent.append(description)
-        del self.recent[:-12]
-        t_send = time.monotonic()
+    def xdotool_calls(self, cmd):
         # `type` takes every argument after it as text, so a command that
         # types ends its call; the rest of the action follows in the next.
         calls, call = [], []
@@ -641,12 +353,45 @@ class Monkey:
         calls.append(call + ["getactivewindow"])
         for call in calls:
             result = xdotool(call, timeout=60)
+        return result
+
+    def wait_for_change(self, before, seconds):
+        """Waits for a window other than `before` to become active (a dialog
+        opened by the keys just sent)."""
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            active = self.active_window()
+            if active and active != before:
+                return active
+            self.check_alive()
+            time.sleep(0.03)
+        return before
+
+    def send(self, index):
+        cmd, description = self.vocabulary.draw()
+        self.log.write(f"{index} {description}\n")
+        self.recent.append(description)
+        del self.recent[:-12]
+        t_send = time.monotonic()
+        cmd = [token.replace(FILES_DIR_MARK, self.files_dir + "/") for token in cmd]
+        segments = [[]]
+        for token in cmd:
+            if token == WAIT:
+                segments.append([])
+            else:
+                segments[-1].append(token)
+        for number, segment in enumerate(segments):
+            before = self.active_window() if number + 1 < len(segments) else None
+            result = self.xdotool_calls(segment)
+            if before is not None:
+                self.wait_for_change(before, 5.0)
         self.sent += 1
         if result.returncode != 0 and os.environ.get("MONKEY_DEBUG"):
             print(f"  debug: xdotool {result.returncode}: {result.stderr.strip()}", flush=True)
         active = result.stdout.strip().splitlines()
         active = active[-1] if active and result.returncode == 0 else ""
-        if ("ctrl+o" in cmd or "ctrl+s" in cmd) and self.name == "Zelmar":
+        if ("ctrl+o" in cmd or "ctrl+s" in cmd or "ctrl+e" in cmd) and self.name == "Zelmar" \
+                and len(segments) == 1:
             active = self.wait_for_dialog(5.0)
         self.dismiss_dialogs(active)
         if os.environ.get("MONKEY_DEBUG"):
@@ -688,6 +433,9 @@ class Monkey:
               f"{self.restarts} restarts after Exit, "
               f"slowest answer during the stream {slowest_ping * 1000:.0f} ms, "
               f"after it {answer * 1000:.0f} ms", flush=True)
+        written = sorted(set(os.listdir(self.files_dir)) - self.prepared)
+        print(f"  files the program wrote through its dialogs: {', '.join(written) or 'none'}",
+              flush=True)
 
     def check_growth(self):
         """Unbounded growth: the resident memory over the last quarter of the

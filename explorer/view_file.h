@@ -1,0 +1,45 @@
+// A view as a PNG file carries it: the names of its text chunks, and the
+// view read back from them. Plain functions over texts and files; no window.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <map>
+#include <optional>
+
+#include "plane_view.h"
+
+namespace explorer {
+
+// Names of the PNG text chunks; the bounds are written with 17 significant
+// digits, so that reading them back gives the very same doubles.
+namespace chunk {
+inline constexpr const char* XMin = "ZelmarXMin";
+inline constexpr const char* XMax = "ZelmarXMax";
+inline constexpr const char* YMin = "ZelmarYMin";
+inline constexpr const char* YMax = "ZelmarYMax";
+inline constexpr const char* MaxIter = "ZelmarMaxIter";
+inline constexpr const char* Fields = "ZelmarFields"; // the six texts, separated by ';'
+} // namespace chunk
+
+struct SavedView {
+    PlaneView view;
+    std::int32_t maxIter;
+    QStringList fields; // as the fields showed the view; may be empty
+};
+
+// The view in a PNG file's chunks; nothing when any is missing or unusable.
+// Fields that do not read as the bounds (to the 15 digits the fields show)
+// are replaced by the bounds' own texts, so that what the fields say is what
+// is drawn (no fields when the extents are beyond the doubles: such a view
+// cannot be drawn). The file is read with File > Open's checks and raises
+// their errors.
+std::optional<SavedView> ReadSavedView(const QString& fileName);
+std::optional<SavedView> SavedViewFromTexts(const std::map<QString, QString>& texts);
+bool FieldsReadAs(const QStringList& fields, const PlaneView& view);
+// The six texts UpdateXY would write for these bounds.
+QStringList FieldsFromBounds(const PlaneView& view);
+
+} // namespace explorer

@@ -70,26 +70,22 @@ void Form1::Text4_Change()
 // Entering a field selects all of it, so typing replaces the old value.
 void Form1::Text1_GotFocus()
 {
-    Text1->setSelStart(0);
-    Text1->setSelLength(int(Text1->Text().size()));
+    Text1->selectAllText();
 }
 
 void Form1::Text2_GotFocus()
 {
-    Text2->setSelStart(0);
-    Text2->setSelLength(int(Text2->Text().size()));
+    Text2->selectAllText();
 }
 
 void Form1::Text3_GotFocus()
 {
-    Text3->setSelStart(0);
-    Text3->setSelLength(int(Text3->Text().size()));
+    Text3->selectAllText();
 }
 
 void Form1::Text4_GotFocus()
 {
-    Text4->setSelStart(0);
-    Text4->setSelLength(int(Text4->Text().size()));
+    Text4->selectAllText();
 }
 
 // Disables the one field not given and marks it for Compute. The write

@@ -11,13 +11,14 @@
 #include "loan_math.h"
 
 #include "toolkit/controls.h"
+#include "toolkit/flags.h"
 #include "toolkit/form.h"
 
 namespace calculator {
 
-using Flag = std::int16_t; // true = -1, false = 0
-constexpr Flag True = -1;
-constexpr Flag False = 0;
+using tk::False;
+using tk::Flag;
+using tk::True;
 
 class Form1 : public tk::Form, public LoanMath {
     Q_OBJECT

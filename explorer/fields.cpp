@@ -104,40 +104,34 @@ void Form1::Text6_Change()
 }
 
 // Entering a field selects its whole text, so the first key replaces it.
-void Form1::selectAllText(tk::TextBox* box)
-{
-    box->setSelStart(0);
-    box->setSelLength(int(box->Text().size()));
-}
-
 void Form1::Text1_GotFocus()
 {
-    selectAllText(Text1);
+    Text1->selectAllText();
 }
 
 void Form1::Text2_GotFocus()
 {
-    selectAllText(Text2);
+    Text2->selectAllText();
 }
 
 void Form1::Text3_GotFocus()
 {
-    selectAllText(Text3);
+    Text3->selectAllText();
 }
 
 void Form1::Text4_GotFocus()
 {
-    selectAllText(Text4);
+    Text4->selectAllText();
 }
 
 void Form1::Text5_GotFocus()
 {
-    selectAllText(Text5);
+    Text5->selectAllText();
 }
 
 void Form1::Text6_GotFocus()
 {
-    selectAllText(Text6);
+    Text6->selectAllText();
 }
 
 // Leaving a field rewrites all six from the bounds, if anything changed.

@@ -14,6 +14,7 @@
 #include "plane_view.h"
 #include "toolkit/common_dialog.h"
 #include "toolkit/controls.h"
+#include "toolkit/flags.h"
 #include "toolkit/form.h"
 #include "toolkit/picture_box.h"
 
@@ -25,9 +26,9 @@ class ExplorerFeatures;
 
 namespace explorer {
 
-using Flag = std::int16_t; // true = -1, false = 0
-constexpr Flag True = -1;
-constexpr Flag False = 0;
+using tk::False;
+using tk::Flag;
+using tk::True;
 
 // A two-dimensional byte array indexed (column, row), stored row by row so
 // that a canvas row is contiguous.
@@ -159,7 +160,6 @@ private:
     void connectHandlers();
     void drawBox(float x1, float y1, float x2, float y2);
     void eraseBoxAndRestoreView();
-    void selectAllText(tk::TextBox* box);
 
     // ---- Render speed: the pass in steps, and its engine ----
     // (render.cpp, evaluation.cpp.) DoIt is PrepareGrids, the canvas clear,

@@ -52,7 +52,7 @@ void Form1::createControls()
     Picture1->setAccessibleName(QStringLiteral("Picture"));
     // A selection may be dragged from the start, so the canvas shows the
     // crosshair before the first pass as it does after every pass.
-    Picture1->setMousePointer(2);
+    Picture1->setMousePointer(tk::PointerCross);
 
     Command1 = new tk::CommandButton(QStringLiteral("&Go"), area);
     Command1->placeTwips(11760, 6600, 1200, 600);

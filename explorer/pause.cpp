@@ -13,14 +13,14 @@ void Form1::Command2_Click()
         return;
     if (Command2->Caption() == QLatin1String("&Pause")) {
         Command2->setCaption(QStringLiteral("&Resume"));
-        Picture1->setMousePointer(2);
+        Picture1->setMousePointer(tk::PointerCross);
         emit passPaused();
     } else {
         // A resumed pass goes on with the view it was drawing, so a zoom
         // made meanwhile is dropped.
         CancelSelection();
         Command2->setCaption(QStringLiteral("&Pause"));
-        Picture1->setMousePointer(12);
+        Picture1->setMousePointer(tk::PointerNoDrop);
         CornerDrag = False;
         CenterDrag = False;
     }

@@ -25,7 +25,7 @@ void Form1::Command1_Click()
     CornerBox = False;
     CenterBox = False;
     Running = True;
-    Picture1->setMousePointer(12);
+    Picture1->setMousePointer(tk::PointerNoDrop);
     Command1->setCaption(QStringLiteral("Re&start"));
     Command2->setCaption(QStringLiteral("&Pause"));
     if (Passes.atLimit()) {
@@ -46,10 +46,10 @@ void Form1::Command1_Click()
         const int errorsBefore = std::uncaught_exceptions();
         const tk::ScopeExit idle{[&] {
             if (std::uncaught_exceptions() > errorsBefore)
-                setMousePointer(0);
+                setMousePointer(tk::PointerDefault);
             Command1->setCaption(QStringLiteral("&Go"));
             Running = False;
-            Picture1->setMousePointer(2);
+            Picture1->setMousePointer(tk::PointerCross);
             emit passEnded();
         }};
         DoIt();
@@ -199,7 +199,7 @@ void Form1::EvaluatePass()
 
 void Form1::TraceSet(std::int32_t StartX, std::int32_t StartY)
 {
-    setMousePointer(11);
+    setMousePointer(tk::PointerHourglass);
 
     std::int32_t x = StartX, y = StartY;
     std::int32_t d = 7;
@@ -256,7 +256,7 @@ void Form1::TraceSet(std::int32_t StartX, std::int32_t StartY)
         }
     }
 
-    setMousePointer(0);
+    setMousePointer(tk::PointerDefault);
 }
 
 } // namespace explorer

@@ -90,7 +90,7 @@ void Form1::Picture1_MouseDown(std::int16_t Button, std::int16_t /*Shift*/, floa
         CornerDrag = False;
         CenterDrag = True;
     }
-    Picture1->setMousePointer(13);
+    Picture1->setMousePointer(tk::PointerArrowHourglass);
     AnchorX = tk::RoundToInt32(x);
     AnchorY = tk::RoundToInt32(y);
     CurX = AnchorX;
@@ -174,7 +174,7 @@ void Form1::Picture1_MouseUp(std::int16_t Button, std::int16_t /*Shift*/, float 
     YMin = newYMin;
     UpdateXY();
 
-    Picture1->setMousePointer(2);
+    Picture1->setMousePointer(tk::PointerCross);
     Picture1->setDrawMode(tk::PictureBox::CopyPen);
     Picture1->setDrawStyle(tk::PictureBox::Solid);
 }

@@ -55,7 +55,7 @@ bool WheelZoom::cancelDrag()
     form_.Picture1->setDrawMode(tk::PictureBox::CopyPen);
     form_.Picture1->setDrawStyle(tk::PictureBox::Solid);
     // A drag happens only while no pass runs or the pass is paused.
-    form_.Picture1->setMousePointer(2);
+    form_.Picture1->setMousePointer(tk::PointerCross);
     return true;
 }
 

@@ -60,6 +60,12 @@ void TextBox::setSelStart(int start)
     setCursorPosition(selStart_);
 }
 
+void TextBox::selectAllText()
+{
+    setSelStart(0);
+    setSelLength(int(text().size()));
+}
+
 void TextBox::setSelLength(int length)
 {
     const int len = qBound(0, length, int(text().size()) - selStart_);

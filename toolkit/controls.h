@@ -59,6 +59,9 @@ public:
     bool textFits() const;
     void setSelStart(int start);
     void setSelLength(int length);
+    // Selects the whole text, so that the first key typed replaces it (what
+    // both programs do when a field takes the focus).
+    void selectAllText();
     bool Enabled() const { return isEnabled(); }
     void setEnabled(bool enabled) { QLineEdit::setEnabled(enabled); }
 

@@ -68,28 +68,28 @@ void Form::setClientSizeTwips(int width, int height)
 void Form::setMousePointer(int shape)
 {
     mousePointer_ = shape;
-    if (shape != 0) {
+    if (shape != PointerDefault) {
         sinceBusyPointer_.start();
         if (shape != shownMousePointer_) {
             shownMousePointer_ = shape;
             applyMousePointer(this, shape);
         }
-    } else if (shownMousePointer_ != 0 && !pointerHold_->isActive()) {
+    } else if (shownMousePointer_ != PointerDefault && !pointerHold_->isActive()) {
         pointerHold_->start(PointerHoldMs);
     }
 }
 
 void Form::showHeldMousePointer()
 {
-    if (mousePointer_ != 0 || shownMousePointer_ == 0)
+    if (mousePointer_ != PointerDefault || shownMousePointer_ == PointerDefault)
         return;
     const qint64 left = PointerHoldMs - sinceBusyPointer_.elapsed();
     if (left > 0) {
         pointerHold_->start(int(left));
         return;
     }
-    shownMousePointer_ = 0;
-    applyMousePointer(this, 0);
+    shownMousePointer_ = PointerDefault;
+    applyMousePointer(this, PointerDefault);
 }
 
 QMenu* Form::addMenu(const QString& caption)
@@ -107,16 +107,16 @@ void Form::closeEvent(QCloseEvent* event)
 void applyMousePointer(QWidget* widget, int shape)
 {
     switch (shape) {
-    case 2:
+    case PointerCross:
         widget->setCursor(Qt::CrossCursor);
         break;
-    case 11:
+    case PointerHourglass:
         widget->setCursor(Qt::WaitCursor);
         break;
-    case 12:
+    case PointerNoDrop:
         widget->setCursor(Qt::ForbiddenCursor);
         break;
-    case 13:
+    case PointerArrowHourglass:
         widget->setCursor(Qt::BusyCursor);
         break;
     default:

@@ -8,6 +8,7 @@
 
 #include <type_traits>
 
+#include "mouse_pointer.h"
 #include "runtime_error.h"
 
 class QMenu;
@@ -36,7 +37,7 @@ public:
     // Sizes the window for a client area of this many design-time twips (at
     // most two thirds of the screen); the user may make it smaller.
     void setClientSizeTwips(int width, int height);
-    // 0 default, 11 hourglass. A busy shape is shown at once, so that the
+    // A busy shape (anything but PointerDefault) is shown at once, so that the
     // hourglass shows while a handler that does not yield (a boundary trace)
     // is still running. The way back to the default shape is shown once no
     // busy shape has been asked for during PointerHoldMs: a render pass
@@ -64,8 +65,8 @@ private:
     void showHeldMousePointer();
 
     ClientArea* clientArea_;
-    int mousePointer_ = 0;
-    int shownMousePointer_ = 0;
+    int mousePointer_ = PointerDefault;
+    int shownMousePointer_ = PointerDefault;
     QTimer* pointerHold_;
     QElapsedTimer sinceBusyPointer_;
 };

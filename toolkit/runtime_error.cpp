@@ -92,9 +92,9 @@ void runHandler(const std::function<void()>& handler)
     } catch (const RuntimeError& error) {
         reportError(error);
     } catch (const std::bad_alloc&) {
-        reportError(RuntimeError(7, QStringLiteral("Out of memory")));
+        reportError(RuntimeError(ErrOutOfMemory, QStringLiteral("Out of memory")));
     } catch (const std::exception& e) {
-        reportError(RuntimeError(51, QStringLiteral("Internal error: %1").arg(e.what())));
+        reportError(RuntimeError(ErrInternal, QStringLiteral("Internal error: %1").arg(e.what())));
     }
 }
 

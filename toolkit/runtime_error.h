@@ -15,8 +15,10 @@ namespace tk {
 enum ErrorNumber : int {
     ErrInvalidCall = 5,
     ErrOverflow = 6,
+    ErrOutOfMemory = 7,
     ErrDivisionByZero = 11,
     ErrTypeMismatch = 13,
+    ErrInternal = 51,
     ErrFileNotFound = 53,
     ErrPathFileAccess = 75,
     ErrPathNotFound = 76,

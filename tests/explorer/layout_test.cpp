@@ -217,7 +217,7 @@ TEST(StartUp, FieldsShowTheirWholeNumbers)
     }
 }
 
-TEST(StartUp, StateTextsAndPalette)
+TEST(StartUp, StateAndTexts)
 {
     explorer::Form1 form;
     form.Form_Load();
@@ -239,23 +239,6 @@ TEST(StartUp, StateTextsAndPalette)
     EXPECT_EQ(form.Command2->Caption(), "&Pause");
     EXPECT_EQ(form.Command3->Caption(), "E&xit");
     EXPECT_TRUE(form.LevelGrid.empty()) << "no pass runs at start-up";
-
-    const std::int32_t dirs[16] = {1, 1, 0, -1, -1, -1, 0, 1, 1, 1, 0, -1, -1, -1, 0, 1};
-    for (int i = 0; i < 16; ++i)
-        EXPECT_EQ(form.DirTable[i], dirs[i]);
-
-    EXPECT_EQ(form.Palette[0], 0);
-    EXPECT_EQ(form.Palette[1], 16711680);
-    EXPECT_EQ(form.Palette[32], 69 * 65536);
-    EXPECT_EQ(form.Palette[33], 255 * 256 + 255 * 65536);
-    EXPECT_EQ(form.Palette[64], 69 * 256 + 69 * 65536);
-    EXPECT_EQ(form.Palette[65], 255 * 256);
-    EXPECT_EQ(form.Palette[97], 255 + 255 * 256);
-    EXPECT_EQ(form.Palette[129], 255);
-    EXPECT_EQ(form.Palette[161], 255 + 255 * 65536);
-    EXPECT_EQ(form.Palette[192], 69 + 69 * 65536);
-    EXPECT_EQ(form.Palette[193], 65793);
-    EXPECT_EQ(form.Palette[255], 63 * 65793);
 }
 
 TEST(StartUp, UpdateXYDoesNothingWhenFieldsAreCurrent)

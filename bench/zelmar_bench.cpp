@@ -123,30 +123,35 @@ void scalarPass(benchmark::State& state, NamedView v, Canvas canvas)
 }
 
 // The brute-force peer: every pixel iterated, no tracing, in the widest
-// vector kernel this processor runs (several vectors in flight, no fused
-// multiply-add), two threads taking alternate rows. What the pass is
+// vector kernel this processor runs, four vectors in flight whose lanes go
+// on in lock-step until the last of them stops (no lane refill, no fused
+// multiply-add), `threads` threads taking rows in turn. What the pass is
 // measured against: what plain vector code does with the same arithmetic.
-void peerPass(benchmark::State& state, NamedView v, Canvas canvas)
+void peerPass(benchmark::State& state, NamedView v, Canvas canvas, int threads)
 {
     namespace escape = explorer::escape;
     const reference::Picture ref = reference::render(v.view, canvas.width, canvas.height);
     const std::size_t width = std::size_t(canvas.width);
     std::vector<std::uint8_t> levels(width * std::size_t(canvas.height));
     auto rows = [&](int first) {
-        std::vector<double> cy(width);
         std::vector<std::int32_t> counts(width);
-        for (int row = first; row < canvas.height; row += 2) {
-            std::fill(cy.begin(), cy.end(), ref.ys[std::size_t(row)]);
-            escape::counts(escape::bestIsa(), ref.xs.data(), cy.data(), width, 256, counts.data());
+        for (int row = first; row < canvas.height; row += threads) {
+            // Capped at the limit itself, the capped kernel is the lock-step
+            // one: every lane stops by then.
+            escape::cappedCounts(escape::bestIsa(), ref.xs.data(), ref.ys[std::size_t(row)], width,
+                                 256, 256, counts.data());
             std::uint8_t* out = levels.data() + std::size_t(row) * width;
             for (std::size_t col = 0; col < width; ++col)
                 out[col] = std::uint8_t(counts[col] >= 256 ? 0 : counts[col] % 255 + 1);
         }
     };
     for (auto _ : state) {
-        std::thread second(rows, 1);
+        std::vector<std::thread> others;
+        for (int t = 1; t < threads; ++t)
+            others.emplace_back(rows, t);
         rows(0);
-        second.join();
+        for (std::thread& t : others)
+            t.join();
         benchmark::DoNotOptimize(levels.data());
     }
     // The peer's levels are the reference's wherever the reference iterated.
@@ -161,14 +166,15 @@ void peerPass(benchmark::State& state, NamedView v, Canvas canvas)
 
 // The reference digest is worked out before the window exists, so that the
 // reference's memory is not added to the pass's.
-void fastPass(benchmark::State& state, NamedView v, Canvas canvas)
+void fastPass(benchmark::State& state, NamedView v, Canvas canvas, int threads)
 {
     const Digest expected = referenceDigest(v, canvas);
     auto form = makeWindow(v, canvas, false);
+    form->Engine.setThreads(threads);
     for (auto _ : state)
         form->EvaluatePass();
-    sameAsReference[std::string(v.name) + " " + canvas.name() + " fast"] =
-        digestOf(*form, false) == expected;
+    sameAsReference[std::string(v.name) + " " + canvas.name() +
+                    (threads == 1 ? " fast1" : " fast")] = digestOf(*form, false) == expected;
     const explorer::engine::EngineStats& stats = form->Engine.stats();
     state.counters["cheap"] = double(stats.cheapPixels);
     state.counters["deep"] = double(stats.deepPixels);
@@ -184,6 +190,11 @@ void fastPass(benchmark::State& state, NamedView v, Canvas canvas)
 constexpr int DeepLimit = 4096;
 constexpr const char* DeepViews[] = {"spiral", "seahorse"};
 std::map<std::string, Digest> plainDeepDigests;
+
+// The views near the boundary at the window's highest limit, where a pass
+// runs for seconds: how long it goes without answering the window system.
+constexpr int MillionLimit = 1000000;
+const std::string DeepMillionPrefix = "deep-1e6/";
 std::map<std::string, bool> deepIdentical;
 
 void deepPass(benchmark::State& state, NamedView v, Canvas canvas, bool useEngine)
@@ -243,12 +254,42 @@ double median(std::vector<double> v)
     return v[v.size() / 2];
 }
 
-void goPass(benchmark::State& state, NamedView v, Canvas canvas)
+// The plain pass's digest of a view at a limit other than the reference's:
+// the window's pass with the engine off (every pixel one at a time), once.
+std::map<std::string, Digest> plainDigests;
+
+Digest plainDigest(const NamedView& v, const Canvas& canvas, int limit)
+{
+    const std::string key = std::string(v.name) + " " + canvas.name() + " " + std::to_string(limit);
+    auto it = plainDigests.find(key);
+    if (it == plainDigests.end()) {
+        auto form = makeWindow(v, canvas, false);
+        form->MaxIter = limit;
+        form->Engine.setEnabled(false);
+        form->EvaluatePass();
+        it = plainDigests.emplace(key, digestOf(*form, false)).first;
+    }
+    return it->second;
+}
+
+// The key of a "&Go" pass's results: the view and canvas, and the limit
+// where it is not the reference's.
+std::string goKey(const NamedView& v, const Canvas& canvas, int limit)
+{
+    return (limit == 256 ? std::string(v.name) : DeepMillionPrefix + std::string(v.name)) + " " +
+           canvas.name();
+}
+
+void goPass(benchmark::State& state, NamedView v, Canvas canvas, int limit)
 {
     using Clock = std::chrono::steady_clock;
-    const Digest expected = referenceDigest(v, canvas);
+    // Pixels are compared only at the reference's limit (the plain pass's
+    // digest at another limit holds the grids alone, palette colours).
+    const Digest expected =
+        limit == 256 ? referenceDigest(v, canvas) : plainDigest(v, canvas, limit);
     resetPeakMemory();
     auto form = makeWindow(v, canvas, true);
+    form->MaxIter = limit;
     std::vector<Clock::time_point> turns;
     QTimer turn; // a zero timer fires at every turn of events
     QObject::connect(&turn, &QTimer::timeout, form.get(), [&] { turns.push_back(Clock::now()); });
@@ -271,11 +312,11 @@ void goPass(benchmark::State& state, NamedView v, Canvas canvas)
             gap = std::max(gap, ms(turns[i] - turns[i - 1]));
         maxGaps.push_back(gap);
     }
-    responsiveness[std::string(v.name) + " " + canvas.name()] = {median(firstRows),
-                                                                 median(maxGaps)};
-    peakMemory["view=" + std::string(v.name) + " canvas=" + canvas.name()] = peakMemoryMb();
-    sameAsReference[std::string(v.name) + " " + canvas.name() + " go"] =
-        digestOf(*form, true) == expected;
+    const std::string key = goKey(v, canvas, limit);
+    responsiveness[key] = {median(firstRows), median(maxGaps)};
+    if (limit == 256)
+        peakMemory["view=" + std::string(v.name) + " canvas=" + canvas.name()] = peakMemoryMb();
+    sameAsReference[key + " go"] = digestOf(*form, limit == 256) == expected;
 }
 
 // The console table, and the fastest time of each benchmark (over
@@ -336,19 +377,28 @@ int main(int argc, char** argv)
     for (const Canvas& canvas : canvases)
         for (const NamedView& v : Views) {
             const std::string suffix = std::string("/") + v.name + "/" + canvas.name();
-            benchmark::RegisterBenchmark(("scalar" + suffix).c_str(), scalarPass, v, canvas)
-                ->Unit(benchmark::kMillisecond)
-                ->UseRealTime();
-            benchmark::RegisterBenchmark(("fast" + suffix).c_str(), fastPass, v, canvas)
-                ->Unit(benchmark::kMillisecond)
-                ->UseRealTime();
-            benchmark::RegisterBenchmark(("go" + suffix).c_str(), goPass, v, canvas)
-                ->Unit(benchmark::kMillisecond)
-                ->UseRealTime();
-            benchmark::RegisterBenchmark(("peer" + suffix).c_str(), peerPass, v, canvas)
-                ->Unit(benchmark::kMillisecond)
-                ->UseRealTime();
+            const int all = int(std::max(1u, std::thread::hardware_concurrency()));
+            auto timed = [](benchmark::internal::Benchmark* b) {
+                b->Unit(benchmark::kMillisecond)->UseRealTime();
+            };
+            timed(benchmark::RegisterBenchmark(("scalar" + suffix).c_str(), scalarPass, v, canvas));
+            timed(benchmark::RegisterBenchmark(("fast" + suffix).c_str(), fastPass, v, canvas, 0));
+            timed(benchmark::RegisterBenchmark(("go" + suffix).c_str(), goPass, v, canvas, 256));
+            timed(
+                benchmark::RegisterBenchmark(("peer" + suffix).c_str(), peerPass, v, canvas, all));
+            timed(benchmark::RegisterBenchmark(("fast1" + suffix).c_str(), fastPass, v, canvas, 1));
+            timed(benchmark::RegisterBenchmark(("peer1" + suffix).c_str(), peerPass, v, canvas, 1));
         }
+    // At the highest limit a pass runs for seconds: one of each is enough.
+    for (const NamedView& v : Views)
+        for (const char* name : DeepViews)
+            if (std::string(v.name) == name)
+                benchmark::RegisterBenchmark(
+                    ("go/" + DeepMillionPrefix + v.name + "/" + canvases[1].name()).c_str(), goPass,
+                    v, canvases[1], MillionLimit)
+                    ->Unit(benchmark::kMillisecond)
+                    ->UseRealTime()
+                    ->Iterations(1);
 
     const std::string deepPrefix = "deep" + std::to_string(DeepLimit);
     for (const NamedView& v : Views)
@@ -440,6 +490,51 @@ int main(int argc, char** argv)
                             same == deepIdentical.end() ? "n/a"
                             : same->second              ? "yes"
                                                         : "no");
+            }
+    // One thread: the pass's engine and the peer each on one.
+    for (const Canvas& canvas : canvases)
+        for (const NamedView& v : Views) {
+            const std::string suffix = std::string("/") + v.name + "/" + canvas.name();
+            const std::string key = std::string(v.name) + " " + canvas.name();
+            const auto fast1 = reporter.ms.find("fast1" + suffix);
+            const auto fast = reporter.ms.find("fast" + suffix);
+            if (fast1 == reporter.ms.end())
+                continue; // filtered out
+            const auto same = sameAsReference.find(key + " fast1");
+            std::string scaling = "n/a";
+            if (fast != reporter.ms.end()) {
+                char text[32];
+                std::snprintf(text, sizeof text, "%.2f", fast1->second / fast->second);
+                scaling = text;
+            }
+            std::printf("render view=%s canvas=%s threads=1 fast_ms=%s peer_ms=%s "
+                        "all_threads_speedup=%s identical=%s\n",
+                        v.name, canvas.name().c_str(),
+                        millis(reporter.ms, "fast1" + suffix).c_str(),
+                        millis(reporter.ms, "peer1" + suffix).c_str(), scaling.c_str(),
+                        same == sameAsReference.end() ? "n/a"
+                        : same->second                ? "yes"
+                                                      : "no");
+        }
+    for (const NamedView& v : Views)
+        for (const char* name : DeepViews)
+            if (std::string(v.name) == name) {
+                const std::string key = goKey(v, canvases[1], MillionLimit);
+                const auto r = responsiveness.find(key);
+                if (r == responsiveness.end())
+                    continue; // filtered out
+                const auto same = sameAsReference.find(key + " go");
+                std::printf("render view=%s%s canvas=%s max_iter=%d go_ms=%s first_row_ms=%.1f "
+                            "max_gap_ms=%.1f identical=%s\n",
+                            DeepMillionPrefix.c_str(), v.name, canvases[1].name().c_str(),
+                            MillionLimit,
+                            millis(reporter.ms,
+                                   "go/" + DeepMillionPrefix + v.name + "/" + canvases[1].name())
+                                .c_str(),
+                            r->second.firstRowMs, r->second.maxGapMs,
+                            same == sameAsReference.end() ? "n/a"
+                            : same->second                ? "yes"
+                                                          : "no");
             }
     for (const auto& [key, mb] : peakMemory)
         std::printf("memory %s peak_rss_mb=%.1f\n", key.c_str(), mb);

@@ -66,7 +66,10 @@ struct LevelEngine::Work {
     // The arming thread's stacks hold the whole canvas (a catch-up across a
     // border may spread anywhere above it); the second thread's one band.
     Stack<std::uint32_t> pixelStack, segmentStack;
-    Stack<std::uint32_t> helperPixelStack, helperSegmentStack;
+    struct HelperStacks {
+        Stack<std::uint32_t> pixels, segments;
+    };
+    std::vector<HelperStacks> helperStacks; // one per helper thread
     std::vector<std::uint8_t> levelOfCount;
 
     // Bands: band b is the rows firstRow[b] to firstRow[b + 1] - 1.
@@ -84,14 +87,14 @@ struct LevelEngine::Work {
     std::int32_t reached = 0;  // caughtUp, as the second thread sees it
     bool stop = false;
     std::int64_t helperCheap = 0, helperDeep = 0;
-    std::thread helper;
+    std::vector<std::thread> helpers;
 };
 
 LevelEngine::LevelEngine() : work_(std::make_unique<Work>()), isa_(escape::bestIsa()) {}
 
 LevelEngine::~LevelEngine()
 {
-    stopHelper();
+    stopHelpers();
 }
 
 namespace {
@@ -194,16 +197,20 @@ bool LevelEngine::arm(std::span<const double> xs, std::span<const double> ys, st
     w.reached = 0;
     w.stop = false;
     w.helperCheap = w.helperDeep = 0;
-    w.helperPixelStack.reserve(std::size_t(bandHeight) * width);
-    w.helperSegmentStack.reserve(std::size_t(bandHeight) * segmentsPerRow);
-    if (bands > 1 && std::thread::hardware_concurrency() >= 2)
-        startHelper();
+    const std::size_t helpers = std::size_t(std::min(threadCount() - 1, bands - 1));
+    if (w.helperStacks.size() < helpers)
+        w.helperStacks.resize(helpers);
+    for (std::size_t i = 0; i < helpers; ++i) {
+        w.helperStacks[i].pixels.reserve(std::size_t(bandHeight) * width);
+        w.helperStacks[i].segments.reserve(std::size_t(bandHeight) * segmentsPerRow);
+    }
+    startHelpers(helpers);
     return true;
 }
 
 void LevelEngine::release()
 {
-    stopHelper();
+    stopHelpers();
     if (armed()) {
         stats_.helperPixels = work_->helperCheap + work_->helperDeep;
         stats_.cheapPixels += work_->helperCheap;
@@ -215,12 +222,19 @@ void LevelEngine::release()
     levels_ = known_ = nullptr;
 }
 
-void LevelEngine::startHelper()
+std::int32_t LevelEngine::threadCount() const
+{
+    if (threads_ > 0)
+        return threads_;
+    return std::int32_t(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+void LevelEngine::startHelpers(std::size_t count)
 {
     Work& w = *work_;
     const Isa isa = isa_;
     const std::int32_t segmentsPerRow = std::int32_t(segmentsPerRow_);
-    auto run = [this, &w, isa, segmentsPerRow] {
+    auto run = [&w, isa, segmentsPerRow](Work::HelperStacks* stacks) {
         std::unique_lock lock(w.mutex);
         for (;;) {
             w.changed.wait(lock, [&] {
@@ -231,8 +245,8 @@ void LevelEngine::startHelper()
             const std::int32_t b = w.nextBand++;
             lock.unlock();
             std::int64_t cheap = 0, deep = 0;
-            floodBand(isa, w, b, segmentsPerRow, w.helperPixelStack.data.get(),
-                      w.helperSegmentStack.data.get(), &cheap, &deep);
+            floodBand(isa, w, b, segmentsPerRow, stacks->pixels.data.get(),
+                      stacks->segments.data.get(), &cheap, &deep);
             lock.lock();
             w.helperCheap += cheap;
             w.helperDeep += deep;
@@ -240,24 +254,30 @@ void LevelEngine::startHelper()
             w.changed.notify_all();
         }
     };
-    try {
-        w.helper = std::thread(run);
-    } catch (const std::system_error&) {
-        // No second thread to be had: the pass's thread floods every band.
+    for (std::size_t i = 0; i < count; ++i) {
+        try {
+            w.helpers.emplace_back(run, &w.helperStacks[i]);
+        } catch (const std::system_error&) {
+            // No more threads to be had: those running (or the pass's
+            // thread alone) flood every band.
+            break;
+        }
     }
 }
 
-void LevelEngine::stopHelper()
+void LevelEngine::stopHelpers()
 {
     Work& w = *work_;
-    if (!w.helper.joinable())
+    if (w.helpers.empty())
         return;
     {
         const std::lock_guard lock(w.mutex);
         w.stop = true;
     }
     w.changed.notify_all();
-    w.helper.join();
+    for (std::thread& t : w.helpers)
+        t.join();
+    w.helpers.clear();
 }
 
 // Floods and catches up bands until `bands` of them are ready, on this

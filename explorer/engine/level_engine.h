@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -66,6 +67,11 @@ public:
     // The kernels to use; one this processor lacks falls back to portable.
     void setIsa(Isa isa) { isa_ = isa; }
     Isa isa() const { return isa_; }
+    // Threads that work out levels, the pass's own included: 1 keeps all
+    // the work on the pass's thread; 0 (the default) takes every hardware
+    // thread. Takes effect at the next arm.
+    void setThreads(std::int32_t threads) { threads_ = std::max<std::int32_t>(0, threads); }
+    std::int32_t threads() const { return threads_; }
 
     bool armed() const { return width_ > 0; }
     std::int32_t width() const { return width_; }
@@ -113,13 +119,15 @@ private:
     {
         return known_[(std::size_t(row) * segmentsPerRow_ + std::size_t(seg)) * knownStride_];
     }
-    void startHelper();
-    void stopHelper();
+    std::int32_t threadCount() const;
+    void startHelpers(std::size_t count);
+    void stopHelpers();
     void advance(std::int32_t bands);
 
     struct Work; // buffers, stacks, bands and the second thread
     std::unique_ptr<Work> work_;
     bool enabled_ = true;
+    std::int32_t threads_ = 0;
     Isa isa_;
     EngineStats stats_;
     // Views of the armed levels, for the queries.

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "escape.h"
+#include "sliced_wait.h"
 
 namespace explorer::engine {
 
@@ -210,6 +211,11 @@ bool LevelEngine::arm(std::span<const double> xs, std::span<const double> ys, st
 
 void LevelEngine::release()
 {
+    // Released from inside the wait hook (a nested pass): the work handed
+    // to the other thread ends before anything it uses changes.
+    if (slicedWait_)
+        slicedWait_->finish();
+    ++generation_;
     stopHelpers();
     if (armed()) {
         stats_.helperPixels = work_->helperCheap + work_->helperDeep;
@@ -280,9 +286,22 @@ void LevelEngine::stopHelpers()
     w.helpers.clear();
 }
 
-// Floods and catches up bands until `bands` of them are ready, on this
-// thread where the second one has not taken them.
+// Readies `bands` bands; with a wait hook, on another thread while this one
+// waits and calls the hook.
 void LevelEngine::advance(std::int32_t bands)
+{
+    if (!waitHook_ || work_->caughtUp >= std::min(bands, work_->bands)) {
+        advanceHere(bands);
+        return;
+    }
+    if (!slicedWait_)
+        slicedWait_ = std::make_unique<SlicedWait>();
+    slicedWait_->run([this, bands] { advanceHere(bands); }, waitHook_, WaitSlice);
+}
+
+// Floods and catches up bands until `bands` of them are ready, on this
+// thread where the helpers have not taken them.
+void LevelEngine::advanceHere(std::int32_t bands)
 {
     Work& w = *work_;
     const std::int32_t segmentsPerRow = std::int32_t(segmentsPerRow_);
@@ -346,7 +365,10 @@ bool LevelEngine::settle(std::int32_t col, std::int32_t row)
     if (!armed() || std::uint32_t(col) >= std::uint32_t(width_) ||
         std::uint32_t(row) >= std::uint32_t(height_))
         return false;
+    const std::uint64_t generation = generation_;
     prepareRows(std::min(row + 1, height_ - 1));
+    if (generation != generation_)
+        return false; // armed anew from inside the wait hook: not this pass's pixel
     if (known(col, row))
         return true;
     if (work_->caughtUp < work_->bands) {

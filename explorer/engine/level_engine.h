@@ -9,12 +9,16 @@
 
 #include <cstddef>
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <span>
 
 namespace explorer::engine {
+
+class SlicedWait;
 
 // Instruction sets the kernels come in (escape.h says which were compiled
 // and which this processor runs).
@@ -67,6 +71,14 @@ public:
     // The kernels to use; one this processor lacks falls back to portable.
     void setIsa(Isa isa) { isa_ = isa; }
     Isa isa() const { return isa_; }
+    // Called about every WaitSlice while the pass's thread waits for levels:
+    // with a hook set, the levels the pass asks for are worked out on other
+    // threads and this thread only waits, so the window can answer its
+    // events from the hook. The hook must not arm or release this engine.
+    static constexpr std::chrono::milliseconds WaitSlice{10};
+    void setWaitHook(std::function<void()> hook) { waitHook_ = std::move(hook); }
+    const std::function<void()>& waitHook() const { return waitHook_; }
+
     // Threads that work out levels, the pass's own included: 1 keeps all
     // the work on the pass's thread; 0 (the default) takes every hardware
     // thread. Takes effect at the next arm.
@@ -74,6 +86,9 @@ public:
     std::int32_t threads() const { return threads_; }
 
     bool armed() const { return width_ > 0; }
+    // Changes at every arm and release: a caller that ran the wait hook can
+    // tell whether a nested pass armed the engine anew meanwhile.
+    std::uint64_t generation() const { return generation_; }
     std::int32_t width() const { return width_; }
     std::int32_t height() const { return height_; }
 
@@ -123,11 +138,15 @@ private:
     void startHelpers(std::size_t count);
     void stopHelpers();
     void advance(std::int32_t bands);
+    void advanceHere(std::int32_t bands);
 
     struct Work; // buffers, stacks, bands and the second thread
     std::unique_ptr<Work> work_;
     bool enabled_ = true;
     std::int32_t threads_ = 0;
+    std::function<void()> waitHook_;
+    std::uint64_t generation_ = 0;
+    std::unique_ptr<SlicedWait> slicedWait_;
     Isa isa_;
     EngineStats stats_;
     // Views of the armed levels, for the queries.

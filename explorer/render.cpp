@@ -234,7 +234,7 @@ void Form1::TraceSet(std::int32_t StartX, std::int32_t StartY)
     Clock::time_point lastAnswer = Clock::now();
     const std::uint64_t generation = Engine.generation();
     do {
-        if ((moves & 255) == 255 && Engine.waitHook() &&
+        if ((moves & 15) == 15 && Engine.waitHook() &&
             Clock::now() - lastAnswer >= engine::LevelEngine::WaitSlice) {
             Engine.waitHook()();
             if (Engine.generation() != generation) {

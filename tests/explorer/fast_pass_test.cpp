@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <random>
 #include <string>
@@ -289,6 +290,41 @@ TEST(FastPass, FirstRowsArePaintedBeforeTheCanvasIsWorkedOut)
     EXPECT_LT(readyAtTurn.front(), c.height / 2);
     EXPECT_EQ(form->Engine.stats().misses, 0);
     EXPECT_TRUE(compare(*form, reference::render(c.view, c.width, c.height), true).none());
+}
+
+// At the highest limit one row can take seconds: inside it the pass goes on
+// answering the window system (a zero timer stands for its events here), and
+// a close then ends the program at once.
+TEST(FastPassDeathTest, AMillionIterationPassAnswersAndEndsAtAClose)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            auto form = makeExplorer(320, 240);
+            setView(*form, -0.75, -0.73, 0.1, 0.115);
+            form->MaxIter = 1000000;
+            form->show();
+            using Clock = std::chrono::steady_clock;
+            using namespace std::chrono_literals;
+            const Clock::time_point click = Clock::now();
+            Clock::time_point last = click;
+            QTimer turn;
+            QObject::connect(&turn, &QTimer::timeout, form.get(), [&] {
+                const Clock::time_point now = Clock::now();
+                // Generous against a loaded machine; the bench measures it.
+                if (now - last > 500ms)
+                    std::_Exit(5); // half a second without an answer
+                last = now;
+                if (now - click >= 150ms) {
+                    form->close();
+                    std::_Exit(6); // the close did not end the program
+                }
+            });
+            turn.start(0);
+            form->Command1->click();
+            std::_Exit(4); // the pass ended before the close: too short to test
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 } // namespace

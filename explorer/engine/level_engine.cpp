@@ -311,9 +311,10 @@ void LevelEngine::advanceHere(std::int32_t bands)
         {
             std::unique_lock lock(w.mutex);
             while (!w.flooded[std::size_t(b)]) {
-                if (w.nextBand <= b) {
-                    // Nobody has started it (or one before it): this thread
-                    // floods the first band not taken.
+                if (w.nextBand < w.bands && w.nextBand < b + BandsAhead) {
+                    // Nobody has started it, or a helper has and this
+                    // thread would only wait: it floods the first band not
+                    // taken (never further ahead than the helpers may go).
                     const std::int32_t mine = w.nextBand++;
                     lock.unlock();
                     floodBand(isa_, w, mine, segmentsPerRow, w.pixelStack.data.get(),

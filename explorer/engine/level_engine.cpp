@@ -1,9 +1,9 @@
 // The render engine's arm and its bands: the levels of the canvas, worked
-// out by the flood of escape.h band by band as the pass comes to them. A
-// second thread floods bands a few ahead of the pass (and no further, so it
-// soon rests while the pass waits in a pause); the pass's thread floods a
-// band itself when it needs one nobody has started, and catches up across
-// the border above each band before the pass reads it.
+// out by the flood of escape.h band by band as the pass comes to them.
+// Helper threads flood bands a few ahead of the pass (and no further, so
+// they soon rest while the pass waits in a pause); the pass's thread floods
+// the next band nobody has taken whenever it needs one, and catches up
+// across the border above each band before the pass reads it.
 #include "level_engine.h"
 
 #include <algorithm>
@@ -30,8 +30,8 @@ constexpr std::int32_t CheapSteps = 24;
 // after the click, large enough that the catch-up across each border stays
 // a small part of the work.
 constexpr std::int32_t BandRows = 48;
-// How many bands the second thread may flood beyond those the pass has
-// reached.
+// How many bands the helpers (and the pass's thread) may flood beyond those
+// the pass has reached.
 constexpr std::int32_t BandsAhead = 4;
 
 // The flood packs a pixel into 32 bits.
@@ -65,7 +65,7 @@ struct LevelEngine::Work {
     std::vector<std::uint8_t> levels;        // per pixel, row-major; valid where known
     std::vector<escape::SegmentMasks> masks; // per segment of eight pixels
     // The arming thread's stacks hold the whole canvas (a catch-up across a
-    // border may spread anywhere above it); the second thread's one band.
+    // border may spread anywhere above it); each helper's one band.
     Stack<std::uint32_t> pixelStack, segmentStack;
     struct HelperStacks {
         Stack<std::uint32_t> pixels, segments;
@@ -80,12 +80,12 @@ struct LevelEngine::Work {
     // the arming thread changes it.
     std::int32_t caughtUp = 0;
 
-    // Shared with the second thread, under the mutex.
+    // Shared with the helpers, under the mutex.
     std::mutex mutex;
     std::condition_variable changed;
     std::int32_t nextBand = 0; // the first band nobody has taken
     std::vector<bool> flooded; // per band
-    std::int32_t reached = 0;  // caughtUp, as the second thread sees it
+    std::int32_t reached = 0;  // caughtUp, as the helpers see it
     bool stop = false;
     std::int64_t helperCheap = 0, helperDeep = 0;
     std::vector<std::thread> helpers;
@@ -328,7 +328,7 @@ void LevelEngine::advanceHere(std::int32_t bands)
         }
         // Across the border above it: what the border row and the row above
         // owe each other, spread anywhere in the bands ready so far and this
-        // one (never below, where the second thread may be at work).
+        // one (never below, where the helpers may be at work).
         if (b > 0) {
             escape::FloodJob job =
                 jobFor(w.xs, w.ys, segmentsPerRow, 0, w.firstRow[std::size_t(b) + 1],

@@ -1,10 +1,11 @@
 // The render engine: the levels of a render pass's canvas, worked out ahead
 // of the pass from its plane values (escape.h, in vector lanes), in bands of
-// rows: a second thread floods a few bands ahead of the rows the pass has
-// reached, and the pass's own thread floods a band itself when it gets there
-// first. Knows nothing of windows. One pass arms it; a nested pass simply
-// arms it again, which stops and drops what the outer pass had. Everything
-// but the second thread's flooding runs on the thread that armed it.
+// rows: helper threads (one fewer than the thread count) flood a few bands
+// ahead of the rows the pass has reached, and the pass's own thread floods
+// bands too where it would otherwise wait. Knows nothing of windows; with a
+// wait hook set, the pass's thread only waits and calls the hook, and the
+// work runs elsewhere. One pass arms it; a nested pass simply arms it again,
+// which stops and drops what the outer pass had.
 #pragma once
 
 #include <cstddef>
@@ -25,7 +26,7 @@ class SlicedWait;
 enum class Isa { Portable, Avx2, Avx512 };
 
 // What the last arm did: pixels given the cheap first steps, pixels iterated
-// to the end, how many of these the second thread took, and queries the
+// to the end, how many of these the helper threads took, and queries the
 // pass had to answer itself because the level was not known.
 struct EngineStats {
     std::int64_t cheapPixels = 0;
@@ -51,7 +52,7 @@ public:
     // point could overflow, leave it unarmed, and then no level is known.
     bool arm(std::span<const double> xs, std::span<const double> ys, std::int32_t maxIter,
              std::int32_t colorCycle);
-    // Stops the second thread and forgets the levels (the memory is kept for
+    // Stops the helper threads and forgets the levels (the memory is kept for
     // the next pass).
     void release();
 
@@ -140,7 +141,7 @@ private:
     void advance(std::int32_t bands);
     void advanceHere(std::int32_t bands);
 
-    struct Work; // buffers, stacks, bands and the second thread
+    struct Work; // buffers, stacks, bands and the helper threads
     std::unique_ptr<Work> work_;
     bool enabled_ = true;
     std::int32_t threads_ = 0;

@@ -236,7 +236,8 @@ void Form1::TraceSet(std::int32_t StartX, std::int32_t StartY)
     do {
         if ((moves & 15) == 15 && Engine.waitHook() &&
             Clock::now() - lastAnswer >= engine::LevelEngine::WaitSlice) {
-            Engine.waitHook()();
+            const std::function<void()> hook = Engine.waitHook(); // a nested pass sets its own
+            hook();
             if (Engine.generation() != generation) {
                 setMousePointer(0);
                 return;

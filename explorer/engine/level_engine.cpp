@@ -296,7 +296,9 @@ void LevelEngine::advance(std::int32_t bands)
     }
     if (!slicedWait_)
         slicedWait_ = std::make_unique<SlicedWait>();
-    slicedWait_->run([this, bands] { advanceHere(bands); }, waitHook_, WaitSlice);
+    // A copy: a pass nested in the hook sets a hook of its own meanwhile.
+    const std::function<void()> hook = waitHook_;
+    slicedWait_->run([this, bands] { advanceHere(bands); }, hook, WaitSlice);
 }
 
 // Floods and catches up bands until `bands` of them are ready, on this

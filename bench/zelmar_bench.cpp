@@ -238,9 +238,11 @@ double peakMemoryMb()
 std::map<std::string, double> peakMemory;
 
 // Per view and canvas, the median over the "&Go" passes of: the time from
-// the click to the first turn of events (which comes after the first row
-// is painted), and the longest time between two turns of events, the click
-// and the end of the pass counting as turns.
+// the click to the first turn of events after the first row is painted (the
+// first at which every pixel of row 0 is done: the pass paints a row as soon
+// as it has evaluated it), and the longest time between two turns of events
+// (the pass also answers inside a row), the click and the end of the pass
+// counting as turns.
 struct Responsiveness {
     double firstRowMs = 0, maxGapMs = 0;
 };
@@ -292,7 +294,18 @@ void goPass(benchmark::State& state, NamedView v, Canvas canvas, int limit)
     form->MaxIter = limit;
     std::vector<Clock::time_point> turns;
     QTimer turn; // a zero timer fires at every turn of events
-    QObject::connect(&turn, &QTimer::timeout, form.get(), [&] { turns.push_back(Clock::now()); });
+    Clock::time_point firstRow{};
+    auto rowZeroDone = [&] {
+        for (int c = 0; c <= form->LastCol; ++c)
+            if (!form->DoneGrid(c, 0))
+                return false;
+        return true;
+    };
+    QObject::connect(&turn, &QTimer::timeout, form.get(), [&] {
+        turns.push_back(Clock::now());
+        if (firstRow == Clock::time_point{} && rowZeroDone())
+            firstRow = turns.back();
+    });
     std::vector<double> firstRows, maxGaps;
     auto ms = [](Clock::duration d) {
         return std::chrono::duration<double, std::milli>(d).count();
@@ -302,11 +315,13 @@ void goPass(benchmark::State& state, NamedView v, Canvas canvas, int limit)
         turns.reserve(std::size_t(canvas.height) + 2);
         const Clock::time_point click = Clock::now();
         turns.push_back(click);
+        firstRow = {};
         turn.start(0);
         tk::guarded([&] { form->Command1_Click(); });
         turns.push_back(Clock::now());
         turn.stop();
-        firstRows.push_back(turns.size() > 2 ? ms(turns[1] - click) : ms(turns.back() - click));
+        firstRows.push_back(
+            ms((firstRow == Clock::time_point{} ? turns.back() : firstRow) - click));
         double gap = 0;
         for (std::size_t i = 1; i < turns.size(); ++i)
             gap = std::max(gap, ms(turns[i] - turns[i - 1]));

@@ -64,8 +64,10 @@ void SlicedWait::run(const std::function<void()>& work, const std::function<void
     changed_.notify_all();
     // The work holds references into the caller's frame: whatever the hook
     // throws waits until the work is done.
+    // Slices count from the hook's last call, in this wait or an earlier
+    // one: many short waits in a row answer as often as one long one.
     std::exception_ptr hookError;
-    while (!changed_.wait_for(lock, slice, [&] { return done_; })) {
+    while (!changed_.wait_until(lock, lastHook_ + slice, [&] { return done_; })) {
         lock.unlock();
         if (!hookError) {
             try {
@@ -74,6 +76,7 @@ void SlicedWait::run(const std::function<void()>& work, const std::function<void
                 hookError = std::current_exception();
             }
         }
+        lastHook_ = std::chrono::steady_clock::now();
         lock.lock();
     }
     work_ = nullptr;

@@ -21,7 +21,8 @@ public:
     SlicedWait& operator=(const SlicedWait&) = delete;
 
     // Runs work on the worker thread and returns when it is done, calling
-    // hook every `slice` until then. Where no thread can be had, work runs
+    // hook whenever `slice` has gone by since its last call (in this run or
+    // an earlier one) until then. Where no thread can be had, work runs
     // here. An exception thrown by work is thrown again here.
     void run(const std::function<void()>& work, const std::function<void()>& hook,
              std::chrono::milliseconds slice);
@@ -40,6 +41,7 @@ private:
     bool done_ = false, stop_ = false;
     std::exception_ptr error_;
     std::thread worker_; // started on first use; rests between pieces of work
+    std::chrono::steady_clock::time_point lastHook_ = std::chrono::steady_clock::now();
 };
 
 } // namespace explorer::engine

@@ -1,12 +1,12 @@
 // Render speed of the explorer: for each view and canvas, (a) the plain
 // scalar reference pass of the tests, (b) the window's pass without any
-// widget work, (c) the whole "&Go" pass through a shown window on the
-// offscreen platform, with how long it took to paint its first row and the
-// longest time it went without a turn of events, and (d) a brute-force peer
-// that iterates every pixel in the widest vector lanes on two threads. After
-// the table, one summary line per view and canvas with the times, the
-// speed-up of (b) over (a), and whether (b) and (c) produced exactly the
-// grids and pixels of (a).
+// widget work, on every hardware thread and on one, (c) the whole "&Go" pass
+// through a shown window on the offscreen platform, with how long it took to
+// paint its first row and the longest time it went without a turn of
+// events, also at 1,000,000 iterations, and (d) a brute-force peer that
+// iterates every pixel in the widest vector lanes in lock-step, on every
+// hardware thread and on one. The summary lines after the table are
+// summary.cpp's.
 #include <QApplication>
 #include <QTimer>
 
@@ -26,18 +26,12 @@
 #include "explorer/form1.h"
 #include "explorer_fixture.h"
 #include "reference_render.h"
+#include "summary.h"
 #include "toolkit/runtime_error.h"
 
 namespace {
 
-using reference::NamedView;
-constexpr const auto& Views = reference::BenchmarkViews;
-
-// The canvas of a screen rows high: as wide as that, three quarters as high.
-struct Canvas {
-    int width, height;
-    std::string name() const { return std::to_string(width) + "x" + std::to_string(height); }
-};
+using namespace zelmar_bench;
 
 constexpr int ScreenHeights[] = {1080, 2160};
 
@@ -87,7 +81,6 @@ Digest digestOf(const explorer::Form1& form, bool plotted)
 
 // Results gathered for the summary, keyed "view canvas".
 std::map<std::string, Digest> referenceDigests;
-std::map<std::string, bool> sameAsReference; // key + " fast" / " go"
 
 Digest referenceDigest(const NamedView& v, const Canvas& canvas)
 {
@@ -187,15 +180,7 @@ void fastPass(benchmark::State& state, NamedView v, Canvas canvas, int threads)
 // engine and without it (one pixel at a time, the plain pass), which must
 // agree to the last byte. Keyed "view canvas limit"; the plain pass's digest
 // is taken first.
-constexpr int DeepLimit = 4096;
-constexpr const char* DeepViews[] = {"spiral", "seahorse"};
 std::map<std::string, Digest> plainDeepDigests;
-
-// The views near the boundary at the window's highest limit, where a pass
-// runs for seconds: how long it goes without answering the window system.
-constexpr int MillionLimit = 1000000;
-const std::string DeepMillionPrefix = "deep-1e6/";
-std::map<std::string, bool> deepIdentical;
 
 void deepPass(benchmark::State& state, NamedView v, Canvas canvas, bool useEngine)
 {
@@ -233,21 +218,6 @@ double peakMemoryMb()
     return kb / 1024.0;
 }
 
-// Peak of the whole process while the "&Go" pass of a view and canvas ran
-// (the window, its canvas, the grids, the cache and the toolkit itself).
-std::map<std::string, double> peakMemory;
-
-// Per view and canvas, the median over the "&Go" passes of: the time from
-// the click to the first turn of events after the first row is painted (the
-// first at which every pixel of row 0 is done: the pass paints a row as soon
-// as it has evaluated it), and the longest time between two turns of events
-// (the pass also answers inside a row), the click and the end of the pass
-// counting as turns.
-struct Responsiveness {
-    double firstRowMs = 0, maxGapMs = 0;
-};
-std::map<std::string, Responsiveness> responsiveness;
-
 double median(std::vector<double> v)
 {
     if (v.empty())
@@ -272,14 +242,6 @@ Digest plainDigest(const NamedView& v, const Canvas& canvas, int limit)
         it = plainDigests.emplace(key, digestOf(*form, false)).first;
     }
     return it->second;
-}
-
-// The key of a "&Go" pass's results: the view and canvas, and the limit
-// where it is not the reference's.
-std::string goKey(const NamedView& v, const Canvas& canvas, int limit)
-{
-    return (limit == 256 ? std::string(v.name) : DeepMillionPrefix + std::string(v.name)) + " " +
-           canvas.name();
 }
 
 void goPass(benchmark::State& state, NamedView v, Canvas canvas, int limit)
@@ -334,40 +296,6 @@ void goPass(benchmark::State& state, NamedView v, Canvas canvas, int limit)
     sameAsReference[key + " go"] = digestOf(*form, limit == 256) == expected;
 }
 
-// The console table, and the fastest time of each benchmark (over
-// repetitions, when asked for) in milliseconds.
-class SummaryReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> ms;
-
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.error_occurred)
-                continue;
-            const double t =
-                run.GetAdjustedRealTime() * (run.time_unit == benchmark::kMillisecond   ? 1.0
-                                             : run.time_unit == benchmark::kMicrosecond ? 1e-3
-                                             : run.time_unit == benchmark::kNanosecond  ? 1e-6
-                                                                                        : 1e3);
-            auto [it, inserted] = ms.emplace(run.run_name.function_name, t);
-            if (!inserted && t < it->second)
-                it->second = t;
-        }
-    }
-};
-
-std::string millis(const std::map<std::string, double>& ms, const std::string& name)
-{
-    const auto it = ms.find(name);
-    if (it == ms.end())
-        return "n/a";
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", it->second);
-    return text;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -415,16 +343,15 @@ int main(int argc, char** argv)
                     ->UseRealTime()
                     ->Iterations(1);
 
-    const std::string deepPrefix = "deep" + std::to_string(DeepLimit);
     for (const NamedView& v : Views)
         for (const char* name : DeepViews)
             if (std::string(v.name) == name) {
                 const std::string suffix = std::string("/") + v.name + "/" + canvases[0].name();
-                benchmark::RegisterBenchmark((deepPrefix + "plain" + suffix).c_str(), deepPass, v,
+                benchmark::RegisterBenchmark((DeepPrefix + "plain" + suffix).c_str(), deepPass, v,
                                              canvases[0], false)
                     ->Unit(benchmark::kMillisecond)
                     ->UseRealTime();
-                benchmark::RegisterBenchmark((deepPrefix + "fast" + suffix).c_str(), deepPass, v,
+                benchmark::RegisterBenchmark((DeepPrefix + "fast" + suffix).c_str(), deepPass, v,
                                              canvases[0], true)
                     ->Unit(benchmark::kMillisecond)
                     ->UseRealTime();
@@ -433,126 +360,7 @@ int main(int argc, char** argv)
     SummaryReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
-    std::printf("\n");
-    for (const Canvas& canvas : canvases)
-        for (const NamedView& v : Views) {
-            const std::string suffix = std::string("/") + v.name + "/" + canvas.name();
-            const std::string key = std::string(v.name) + " " + canvas.name();
-            const auto scalar = reporter.ms.find("scalar" + suffix);
-            const auto fast = reporter.ms.find("fast" + suffix);
-            const auto go = reporter.ms.find("go" + suffix);
-            const auto peer = reporter.ms.find("peer" + suffix);
-            if (scalar == reporter.ms.end() && fast == reporter.ms.end() &&
-                go == reporter.ms.end() && peer == reporter.ms.end())
-                continue; // filtered out
-            std::string speedup = "n/a";
-            if (scalar != reporter.ms.end() && fast != reporter.ms.end()) {
-                char text[32];
-                std::snprintf(text, sizeof text, "%.1f", scalar->second / fast->second);
-                speedup = text;
-            }
-            // Identical only when every pass that ran matched the reference.
-            bool identical = true, checked = false;
-            for (const char* kind : {" fast", " go"}) {
-                const auto it = sameAsReference.find(key + kind);
-                if (it != sameAsReference.end()) {
-                    checked = true;
-                    identical = identical && it->second;
-                }
-            }
-            std::string firstRow = "n/a", maxGap = "n/a";
-            if (const auto it = responsiveness.find(key); it != responsiveness.end()) {
-                char text[32];
-                std::snprintf(text, sizeof text, "%.1f", it->second.firstRowMs);
-                firstRow = text;
-                std::snprintf(text, sizeof text, "%.1f", it->second.maxGapMs);
-                maxGap = text;
-            }
-            std::printf("render view=%s canvas=%s scalar_ms=%s fast_ms=%s go_ms=%s peer_ms=%s "
-                        "first_row_ms=%s max_gap_ms=%s speedup=%s identical=%s\n",
-                        v.name, canvas.name().c_str(),
-                        millis(reporter.ms, "scalar" + suffix).c_str(),
-                        millis(reporter.ms, "fast" + suffix).c_str(),
-                        millis(reporter.ms, "go" + suffix).c_str(),
-                        millis(reporter.ms, "peer" + suffix).c_str(), firstRow.c_str(),
-                        maxGap.c_str(), speedup.c_str(),
-                        !checked    ? "n/a"
-                        : identical ? "yes"
-                                    : "no");
-        }
-    for (const NamedView& v : Views)
-        for (const char* name : DeepViews)
-            if (std::string(v.name) == name) {
-                const std::string suffix = std::string("/") + v.name + "/" + canvases[0].name();
-                const auto plain = reporter.ms.find(deepPrefix + "plain" + suffix);
-                const auto fast = reporter.ms.find(deepPrefix + "fast" + suffix);
-                if (plain == reporter.ms.end() && fast == reporter.ms.end())
-                    continue; // filtered out
-                std::string speedup = "n/a";
-                if (plain != reporter.ms.end() && fast != reporter.ms.end()) {
-                    char text[32];
-                    std::snprintf(text, sizeof text, "%.1f", plain->second / fast->second);
-                    speedup = text;
-                }
-                const auto same =
-                    deepIdentical.find(std::string(v.name) + " " + canvases[0].name());
-                std::printf("deep view=%s canvas=%s max_iter=%d plain_ms=%s fast_ms=%s "
-                            "speedup=%s identical=%s\n",
-                            v.name, canvases[0].name().c_str(), DeepLimit,
-                            millis(reporter.ms, deepPrefix + "plain" + suffix).c_str(),
-                            millis(reporter.ms, deepPrefix + "fast" + suffix).c_str(),
-                            speedup.c_str(),
-                            same == deepIdentical.end() ? "n/a"
-                            : same->second              ? "yes"
-                                                        : "no");
-            }
-    // One thread: the pass's engine and the peer each on one.
-    for (const Canvas& canvas : canvases)
-        for (const NamedView& v : Views) {
-            const std::string suffix = std::string("/") + v.name + "/" + canvas.name();
-            const std::string key = std::string(v.name) + " " + canvas.name();
-            const auto fast1 = reporter.ms.find("fast1" + suffix);
-            const auto fast = reporter.ms.find("fast" + suffix);
-            if (fast1 == reporter.ms.end())
-                continue; // filtered out
-            const auto same = sameAsReference.find(key + " fast1");
-            std::string scaling = "n/a";
-            if (fast != reporter.ms.end()) {
-                char text[32];
-                std::snprintf(text, sizeof text, "%.2f", fast1->second / fast->second);
-                scaling = text;
-            }
-            std::printf("render view=%s canvas=%s threads=1 fast_ms=%s peer_ms=%s "
-                        "all_threads_speedup=%s identical=%s\n",
-                        v.name, canvas.name().c_str(),
-                        millis(reporter.ms, "fast1" + suffix).c_str(),
-                        millis(reporter.ms, "peer1" + suffix).c_str(), scaling.c_str(),
-                        same == sameAsReference.end() ? "n/a"
-                        : same->second                ? "yes"
-                                                      : "no");
-        }
-    for (const NamedView& v : Views)
-        for (const char* name : DeepViews)
-            if (std::string(v.name) == name) {
-                const std::string key = goKey(v, canvases[1], MillionLimit);
-                const auto r = responsiveness.find(key);
-                if (r == responsiveness.end())
-                    continue; // filtered out
-                const auto same = sameAsReference.find(key + " go");
-                std::printf("render view=%s%s canvas=%s max_iter=%d go_ms=%s first_row_ms=%.1f "
-                            "max_gap_ms=%.1f identical=%s\n",
-                            DeepMillionPrefix.c_str(), v.name, canvases[1].name().c_str(),
-                            MillionLimit,
-                            millis(reporter.ms,
-                                   "go/" + DeepMillionPrefix + v.name + "/" + canvases[1].name())
-                                .c_str(),
-                            r->second.firstRowMs, r->second.maxGapMs,
-                            same == sameAsReference.end() ? "n/a"
-                            : same->second                ? "yes"
-                                                          : "no");
-            }
-    for (const auto& [key, mb] : peakMemory)
-        std::printf("memory %s peak_rss_mb=%.1f\n", key.c_str(), mb);
+    printSummary(reporter, canvases);
     std::fflush(stdout);
     benchmark::Shutdown();
     return 0;

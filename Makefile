@@ -3,6 +3,7 @@ BUILD ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 FUZZ_BUILD ?= build-fuzz
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 # Length of each fuzz target's run under `make fuzz`, in seconds.
 FUZZ_SECONDS ?= 300
 # Length of each program's monkey run under `make soak`, in seconds, and its
@@ -14,7 +15,7 @@ PREFIX ?= /usr/local
 ASAN_FLAGS = -DCMAKE_BUILD_TYPE=Debug -DZELMAR_SANITIZE=ON -DZELMAR_BUILD_BENCH=OFF
 SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1
 
-.PHONY: all deps configure build zelmar interest test fuzz-short fuzz test-asan soak bench install deb clean
+.PHONY: all deps configure build zelmar interest test fuzz-short fuzz test-asan test-tsan soak bench install deb clean
 
 all: build
 
@@ -62,6 +63,15 @@ test-asan: deps
 	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen $(SANITIZER_ENV) \
 	    ctest --output-on-failure -j2 -LE "fuzz|slow"
 
+# The render engine's tests (its threads, kernels and levels, no window)
+# built with ThreadSanitizer; only that binary and what it links are built.
+TSAN_FLAGS = -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZELMAR_BUILD_BENCH=OFF \
+    -DCMAKE_CXX_FLAGS=-fsanitize=thread -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread
+test-tsan: deps
+	cmake -S . -B $(TSAN_BUILD) -G Ninja $(TSAN_FLAGS)
+	cmake --build $(TSAN_BUILD) --target engine_test
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ./$(TSAN_BUILD)/tests/engine/engine_test
+
 # Both programs, built with the sanitizers, under SOAK_SECONDS each of seeded
 # random X events (tests/soak/): they must stay alive, answer, and keep their
 # memory bounded. A failure prints the seed and event count that replay it.
@@ -87,4 +97,4 @@ deb: configure
 	cd $(BUILD) && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD) $(FUZZ_BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(FUZZ_BUILD) $(ASAN_BUILD) $(TSAN_BUILD)

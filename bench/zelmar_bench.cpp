@@ -1,12 +1,12 @@
 // Render speed of the explorer: for each view and canvas, (a) the plain
 // scalar reference pass of the tests, (b) the window's pass without any
-// widget work, (c) the whole "&Go" pass through a shown window on the
-// offscreen platform, with how long it took to paint its first row and the
-// longest time it went without a turn of events, and (d) a brute-force peer
-// that iterates every pixel in the widest vector lanes on two threads. After
-// the table, one summary line per view and canvas with the times, the
-// speed-up of (b) over (a), and whether (b) and (c) produced exactly the
-// grids and pixels of (a).
+// widget work, on every hardware thread and on one, (c) the whole "&Go" pass
+// through a shown window on the offscreen platform, with how long it took to
+// paint its first row and the longest time it went without a turn of
+// events, also at 1,000,000 iterations, and (d) a brute-force peer that
+// iterates every pixel in the widest vector lanes in lock-step, on every
+// hardware thread and on one. The summary lines after the table are
+// summary.cpp's.
 #include <QApplication>
 #include <QTimer>
 
@@ -26,18 +26,12 @@
 #include "explorer/form1.h"
 #include "explorer_fixture.h"
 #include "reference_render.h"
+#include "summary.h"
 #include "toolkit/runtime_error.h"
 
 namespace {
 
-using reference::NamedView;
-constexpr const auto& Views = reference::BenchmarkViews;
-
-// The canvas of a screen rows high: as wide as that, three quarters as high.
-struct Canvas {
-    int width, height;
-    std::string name() const { return std::to_string(width) + "x" + std::to_string(height); }
-};
+using namespace zelmar_bench;
 
 constexpr int ScreenHeights[] = {1080, 2160};
 
@@ -87,7 +81,6 @@ Digest digestOf(const explorer::Form1& form, bool plotted)
 
 // Results gathered for the summary, keyed "view canvas".
 std::map<std::string, Digest> referenceDigests;
-std::map<std::string, bool> sameAsReference; // key + " fast" / " go"
 
 Digest referenceDigest(const NamedView& v, const Canvas& canvas)
 {
@@ -123,30 +116,35 @@ void scalarPass(benchmark::State& state, NamedView v, Canvas canvas)
 }
 
 // The brute-force peer: every pixel iterated, no tracing, in the widest
-// vector kernel this processor runs (several vectors in flight, no fused
-// multiply-add), two threads taking alternate rows. What the pass is
+// vector kernel this processor runs, four vectors in flight whose lanes go
+// on in lock-step until the last of them stops (no lane refill, no fused
+// multiply-add), `threads` threads taking rows in turn. What the pass is
 // measured against: what plain vector code does with the same arithmetic.
-void peerPass(benchmark::State& state, NamedView v, Canvas canvas)
+void peerPass(benchmark::State& state, NamedView v, Canvas canvas, int threads)
 {
     namespace escape = explorer::escape;
     const reference::Picture ref = reference::render(v.view, canvas.width, canvas.height);
     const std::size_t width = std::size_t(canvas.width);
     std::vector<std::uint8_t> levels(width * std::size_t(canvas.height));
     auto rows = [&](int first) {
-        std::vector<double> cy(width);
         std::vector<std::int32_t> counts(width);
-        for (int row = first; row < canvas.height; row += 2) {
-            std::fill(cy.begin(), cy.end(), ref.ys[std::size_t(row)]);
-            escape::counts(escape::bestIsa(), ref.xs.data(), cy.data(), width, 256, counts.data());
+        for (int row = first; row < canvas.height; row += threads) {
+            // Capped at the limit itself, the capped kernel is the lock-step
+            // one: every lane stops by then.
+            escape::cappedCounts(escape::bestIsa(), ref.xs.data(), ref.ys[std::size_t(row)], width,
+                                 256, 256, counts.data());
             std::uint8_t* out = levels.data() + std::size_t(row) * width;
             for (std::size_t col = 0; col < width; ++col)
                 out[col] = std::uint8_t(counts[col] >= 256 ? 0 : counts[col] % 255 + 1);
         }
     };
     for (auto _ : state) {
-        std::thread second(rows, 1);
+        std::vector<std::thread> others;
+        for (int t = 1; t < threads; ++t)
+            others.emplace_back(rows, t);
         rows(0);
-        second.join();
+        for (std::thread& t : others)
+            t.join();
         benchmark::DoNotOptimize(levels.data());
     }
     // The peer's levels are the reference's wherever the reference iterated.
@@ -161,14 +159,15 @@ void peerPass(benchmark::State& state, NamedView v, Canvas canvas)
 
 // The reference digest is worked out before the window exists, so that the
 // reference's memory is not added to the pass's.
-void fastPass(benchmark::State& state, NamedView v, Canvas canvas)
+void fastPass(benchmark::State& state, NamedView v, Canvas canvas, int threads)
 {
     const Digest expected = referenceDigest(v, canvas);
     auto form = makeWindow(v, canvas, false);
+    form->Engine.setThreads(threads);
     for (auto _ : state)
         form->EvaluatePass();
-    sameAsReference[std::string(v.name) + " " + canvas.name() + " fast"] =
-        digestOf(*form, false) == expected;
+    sameAsReference[std::string(v.name) + " " + canvas.name() +
+                    (threads == 1 ? " fast1" : " fast")] = digestOf(*form, false) == expected;
     const explorer::engine::EngineStats& stats = form->Engine.stats();
     state.counters["cheap"] = double(stats.cheapPixels);
     state.counters["deep"] = double(stats.deepPixels);
@@ -181,10 +180,7 @@ void fastPass(benchmark::State& state, NamedView v, Canvas canvas)
 // engine and without it (one pixel at a time, the plain pass), which must
 // agree to the last byte. Keyed "view canvas limit"; the plain pass's digest
 // is taken first.
-constexpr int DeepLimit = 4096;
-constexpr const char* DeepViews[] = {"spiral", "seahorse"};
 std::map<std::string, Digest> plainDeepDigests;
-std::map<std::string, bool> deepIdentical;
 
 void deepPass(benchmark::State& state, NamedView v, Canvas canvas, bool useEngine)
 {
@@ -222,19 +218,6 @@ double peakMemoryMb()
     return kb / 1024.0;
 }
 
-// Peak of the whole process while the "&Go" pass of a view and canvas ran
-// (the window, its canvas, the grids, the cache and the toolkit itself).
-std::map<std::string, double> peakMemory;
-
-// Per view and canvas, the median over the "&Go" passes of: the time from
-// the click to the first turn of events (which comes after the first row
-// is painted), and the longest time between two turns of events, the click
-// and the end of the pass counting as turns.
-struct Responsiveness {
-    double firstRowMs = 0, maxGapMs = 0;
-};
-std::map<std::string, Responsiveness> responsiveness;
-
 double median(std::vector<double> v)
 {
     if (v.empty())
@@ -243,15 +226,48 @@ double median(std::vector<double> v)
     return v[v.size() / 2];
 }
 
-void goPass(benchmark::State& state, NamedView v, Canvas canvas)
+// The plain pass's digest of a view at a limit other than the reference's:
+// the window's pass with the engine off (every pixel one at a time), once.
+std::map<std::string, Digest> plainDigests;
+
+Digest plainDigest(const NamedView& v, const Canvas& canvas, int limit)
+{
+    const std::string key = std::string(v.name) + " " + canvas.name() + " " + std::to_string(limit);
+    auto it = plainDigests.find(key);
+    if (it == plainDigests.end()) {
+        auto form = makeWindow(v, canvas, false);
+        form->MaxIter = limit;
+        form->Engine.setEnabled(false);
+        form->EvaluatePass();
+        it = plainDigests.emplace(key, digestOf(*form, false)).first;
+    }
+    return it->second;
+}
+
+void goPass(benchmark::State& state, NamedView v, Canvas canvas, int limit)
 {
     using Clock = std::chrono::steady_clock;
-    const Digest expected = referenceDigest(v, canvas);
+    // Pixels are compared only at the reference's limit (the plain pass's
+    // digest at another limit holds the grids alone, palette colours).
+    const Digest expected =
+        limit == 256 ? referenceDigest(v, canvas) : plainDigest(v, canvas, limit);
     resetPeakMemory();
     auto form = makeWindow(v, canvas, true);
+    form->MaxIter = limit;
     std::vector<Clock::time_point> turns;
     QTimer turn; // a zero timer fires at every turn of events
-    QObject::connect(&turn, &QTimer::timeout, form.get(), [&] { turns.push_back(Clock::now()); });
+    Clock::time_point firstRow{};
+    auto rowZeroDone = [&] {
+        for (int c = 0; c <= form->LastCol; ++c)
+            if (!form->DoneGrid(c, 0))
+                return false;
+        return true;
+    };
+    QObject::connect(&turn, &QTimer::timeout, form.get(), [&] {
+        turns.push_back(Clock::now());
+        if (firstRow == Clock::time_point{} && rowZeroDone())
+            firstRow = turns.back();
+    });
     std::vector<double> firstRows, maxGaps;
     auto ms = [](Clock::duration d) {
         return std::chrono::duration<double, std::milli>(d).count();
@@ -261,55 +277,23 @@ void goPass(benchmark::State& state, NamedView v, Canvas canvas)
         turns.reserve(std::size_t(canvas.height) + 2);
         const Clock::time_point click = Clock::now();
         turns.push_back(click);
+        firstRow = {};
         turn.start(0);
         tk::guarded([&] { form->Command1_Click(); });
         turns.push_back(Clock::now());
         turn.stop();
-        firstRows.push_back(turns.size() > 2 ? ms(turns[1] - click) : ms(turns.back() - click));
+        firstRows.push_back(
+            ms((firstRow == Clock::time_point{} ? turns.back() : firstRow) - click));
         double gap = 0;
         for (std::size_t i = 1; i < turns.size(); ++i)
             gap = std::max(gap, ms(turns[i] - turns[i - 1]));
         maxGaps.push_back(gap);
     }
-    responsiveness[std::string(v.name) + " " + canvas.name()] = {median(firstRows),
-                                                                 median(maxGaps)};
-    peakMemory["view=" + std::string(v.name) + " canvas=" + canvas.name()] = peakMemoryMb();
-    sameAsReference[std::string(v.name) + " " + canvas.name() + " go"] =
-        digestOf(*form, true) == expected;
-}
-
-// The console table, and the fastest time of each benchmark (over
-// repetitions, when asked for) in milliseconds.
-class SummaryReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> ms;
-
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.error_occurred)
-                continue;
-            const double t =
-                run.GetAdjustedRealTime() * (run.time_unit == benchmark::kMillisecond   ? 1.0
-                                             : run.time_unit == benchmark::kMicrosecond ? 1e-3
-                                             : run.time_unit == benchmark::kNanosecond  ? 1e-6
-                                                                                        : 1e3);
-            auto [it, inserted] = ms.emplace(run.run_name.function_name, t);
-            if (!inserted && t < it->second)
-                it->second = t;
-        }
-    }
-};
-
-std::string millis(const std::map<std::string, double>& ms, const std::string& name)
-{
-    const auto it = ms.find(name);
-    if (it == ms.end())
-        return "n/a";
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", it->second);
-    return text;
+    const std::string key = goKey(v, canvas, limit);
+    responsiveness[key] = {median(firstRows), median(maxGaps)};
+    if (limit == 256)
+        peakMemory["view=" + std::string(v.name) + " canvas=" + canvas.name()] = peakMemoryMb();
+    sameAsReference[key + " go"] = digestOf(*form, limit == 256) == expected;
 }
 
 } // namespace
@@ -336,30 +320,38 @@ int main(int argc, char** argv)
     for (const Canvas& canvas : canvases)
         for (const NamedView& v : Views) {
             const std::string suffix = std::string("/") + v.name + "/" + canvas.name();
-            benchmark::RegisterBenchmark(("scalar" + suffix).c_str(), scalarPass, v, canvas)
-                ->Unit(benchmark::kMillisecond)
-                ->UseRealTime();
-            benchmark::RegisterBenchmark(("fast" + suffix).c_str(), fastPass, v, canvas)
-                ->Unit(benchmark::kMillisecond)
-                ->UseRealTime();
-            benchmark::RegisterBenchmark(("go" + suffix).c_str(), goPass, v, canvas)
-                ->Unit(benchmark::kMillisecond)
-                ->UseRealTime();
-            benchmark::RegisterBenchmark(("peer" + suffix).c_str(), peerPass, v, canvas)
-                ->Unit(benchmark::kMillisecond)
-                ->UseRealTime();
+            const int all = int(std::max(1u, std::thread::hardware_concurrency()));
+            auto timed = [](benchmark::internal::Benchmark* b) {
+                b->Unit(benchmark::kMillisecond)->UseRealTime();
+            };
+            timed(benchmark::RegisterBenchmark(("scalar" + suffix).c_str(), scalarPass, v, canvas));
+            timed(benchmark::RegisterBenchmark(("fast" + suffix).c_str(), fastPass, v, canvas, 0));
+            timed(benchmark::RegisterBenchmark(("go" + suffix).c_str(), goPass, v, canvas, 256));
+            timed(
+                benchmark::RegisterBenchmark(("peer" + suffix).c_str(), peerPass, v, canvas, all));
+            timed(benchmark::RegisterBenchmark(("fast1" + suffix).c_str(), fastPass, v, canvas, 1));
+            timed(benchmark::RegisterBenchmark(("peer1" + suffix).c_str(), peerPass, v, canvas, 1));
         }
+    // At the highest limit a pass runs for seconds: one of each is enough.
+    for (const NamedView& v : Views)
+        for (const char* name : DeepViews)
+            if (std::string(v.name) == name)
+                benchmark::RegisterBenchmark(
+                    ("go/" + DeepMillionPrefix + v.name + "/" + canvases[1].name()).c_str(), goPass,
+                    v, canvases[1], MillionLimit)
+                    ->Unit(benchmark::kMillisecond)
+                    ->UseRealTime()
+                    ->Iterations(1);
 
-    const std::string deepPrefix = "deep" + std::to_string(DeepLimit);
     for (const NamedView& v : Views)
         for (const char* name : DeepViews)
             if (std::string(v.name) == name) {
                 const std::string suffix = std::string("/") + v.name + "/" + canvases[0].name();
-                benchmark::RegisterBenchmark((deepPrefix + "plain" + suffix).c_str(), deepPass, v,
+                benchmark::RegisterBenchmark((DeepPrefix + "plain" + suffix).c_str(), deepPass, v,
                                              canvases[0], false)
                     ->Unit(benchmark::kMillisecond)
                     ->UseRealTime();
-                benchmark::RegisterBenchmark((deepPrefix + "fast" + suffix).c_str(), deepPass, v,
+                benchmark::RegisterBenchmark((DeepPrefix + "fast" + suffix).c_str(), deepPass, v,
                                              canvases[0], true)
                     ->Unit(benchmark::kMillisecond)
                     ->UseRealTime();
@@ -368,81 +360,7 @@ int main(int argc, char** argv)
     SummaryReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
-    std::printf("\n");
-    for (const Canvas& canvas : canvases)
-        for (const NamedView& v : Views) {
-            const std::string suffix = std::string("/") + v.name + "/" + canvas.name();
-            const std::string key = std::string(v.name) + " " + canvas.name();
-            const auto scalar = reporter.ms.find("scalar" + suffix);
-            const auto fast = reporter.ms.find("fast" + suffix);
-            const auto go = reporter.ms.find("go" + suffix);
-            const auto peer = reporter.ms.find("peer" + suffix);
-            if (scalar == reporter.ms.end() && fast == reporter.ms.end() &&
-                go == reporter.ms.end() && peer == reporter.ms.end())
-                continue; // filtered out
-            std::string speedup = "n/a";
-            if (scalar != reporter.ms.end() && fast != reporter.ms.end()) {
-                char text[32];
-                std::snprintf(text, sizeof text, "%.1f", scalar->second / fast->second);
-                speedup = text;
-            }
-            // Identical only when every pass that ran matched the reference.
-            bool identical = true, checked = false;
-            for (const char* kind : {" fast", " go"}) {
-                const auto it = sameAsReference.find(key + kind);
-                if (it != sameAsReference.end()) {
-                    checked = true;
-                    identical = identical && it->second;
-                }
-            }
-            std::string firstRow = "n/a", maxGap = "n/a";
-            if (const auto it = responsiveness.find(key); it != responsiveness.end()) {
-                char text[32];
-                std::snprintf(text, sizeof text, "%.1f", it->second.firstRowMs);
-                firstRow = text;
-                std::snprintf(text, sizeof text, "%.1f", it->second.maxGapMs);
-                maxGap = text;
-            }
-            std::printf("render view=%s canvas=%s scalar_ms=%s fast_ms=%s go_ms=%s peer_ms=%s "
-                        "first_row_ms=%s max_gap_ms=%s speedup=%s identical=%s\n",
-                        v.name, canvas.name().c_str(),
-                        millis(reporter.ms, "scalar" + suffix).c_str(),
-                        millis(reporter.ms, "fast" + suffix).c_str(),
-                        millis(reporter.ms, "go" + suffix).c_str(),
-                        millis(reporter.ms, "peer" + suffix).c_str(), firstRow.c_str(),
-                        maxGap.c_str(), speedup.c_str(),
-                        !checked    ? "n/a"
-                        : identical ? "yes"
-                                    : "no");
-        }
-    for (const NamedView& v : Views)
-        for (const char* name : DeepViews)
-            if (std::string(v.name) == name) {
-                const std::string suffix = std::string("/") + v.name + "/" + canvases[0].name();
-                const auto plain = reporter.ms.find(deepPrefix + "plain" + suffix);
-                const auto fast = reporter.ms.find(deepPrefix + "fast" + suffix);
-                if (plain == reporter.ms.end() && fast == reporter.ms.end())
-                    continue; // filtered out
-                std::string speedup = "n/a";
-                if (plain != reporter.ms.end() && fast != reporter.ms.end()) {
-                    char text[32];
-                    std::snprintf(text, sizeof text, "%.1f", plain->second / fast->second);
-                    speedup = text;
-                }
-                const auto same =
-                    deepIdentical.find(std::string(v.name) + " " + canvases[0].name());
-                std::printf("deep view=%s canvas=%s max_iter=%d plain_ms=%s fast_ms=%s "
-                            "speedup=%s identical=%s\n",
-                            v.name, canvases[0].name().c_str(), DeepLimit,
-                            millis(reporter.ms, deepPrefix + "plain" + suffix).c_str(),
-                            millis(reporter.ms, deepPrefix + "fast" + suffix).c_str(),
-                            speedup.c_str(),
-                            same == deepIdentical.end() ? "n/a"
-                            : same->second              ? "yes"
-                                                        : "no");
-            }
-    for (const auto& [key, mb] : peakMemory)
-        std::printf("memory %s peak_rss_mb=%.1f\n", key.c_str(), mb);
+    printSummary(reporter, canvases);
     std::fflush(stdout);
     benchmark::Shutdown();
     return 0;

@@ -1,13 +1,18 @@
 // The render pass: "&Go"/"Re&start", the row-by-row pass and the boundary
-// trace. The pass yields once per row (tk::DoEvents), and any handler may run
-// there, including a new pass that re-creates the grids under this one and
-// arms the render engine again; so nothing here holds a reference into them
-// across that yield.
+// trace. The pass yields once per row (tk::DoEvents); inside a row it answers
+// only the window system (repaints, close), from the engine's waits and long
+// traces. Any handler may run in either, including a new pass that re-creates
+// the grids under this one and arms the render engine again; so nothing here
+// holds a reference into them across a yield.
 #include "form1.h"
+
+#include <QCoreApplication>
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstring>
+#include <functional>
 #include <exception>
 
 #include "engine/pixels.h"
@@ -99,6 +104,15 @@ constexpr auto SpreadTable = [] {
     return table;
 }();
 
+// The window's answers to the window system while the pass is busy inside a
+// row (waiting for levels, walking a long trace): repaints, exposes, the
+// window manager's ping and close. User input waits for the end of the row,
+// at the pass's own DoEvents.
+void answerWindowSystem()
+{
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
 } // namespace
 
 void Form1::EvaluateRow(std::int32_t row)
@@ -112,9 +126,10 @@ void Form1::EvaluateRow(std::int32_t row)
     // The bands of the engine down to the row below this one are ready
     // first (a trace started here mostly looks no further).
     Engine.prepareRows(row + 1);
-    const bool eightAtATime = row < Engine.readyRows() && lastCol < Engine.width();
     while (col <= lastCol) {
-        if (eightAtATime) {
+        // Asked afresh after each pixel the slow way: a pass nested inside
+        // the wait hook may have armed the engine anew, or released it.
+        if (row < Engine.readyRows() && lastCol < Engine.width()) {
             // A trace may have marked pixels anywhere below: the grid rows
             // are read afresh after each one.
             std::uint8_t* done = &DoneGrid(0, row);
@@ -154,6 +169,11 @@ void Form1::EvaluateRow(std::int32_t row)
 void Form1::DoIt()
 {
     const tk::ScopeExit release{[&] { Engine.release(); }};
+    // Inside a row the window answers the window system from the engine's
+    // waits and the trace's walk; an outer pass's hook comes back after.
+    const std::function<void()> outerHook = Engine.waitHook();
+    Engine.setWaitHook(answerWindowSystem);
+    const tk::ScopeExit restoreHook{[&] { Engine.setWaitHook(outerHook); }};
     for (bool startOver = true; startOver;) {
         startOver = false;
         PrepareGrids();
@@ -211,7 +231,23 @@ void Form1::TraceSet(std::int32_t StartX, std::int32_t StartY)
     // the start again: stop rather than hang the window.
     const std::int64_t moveLimit = std::int64_t(PicW) * PicH * 8 + 8;
     std::int64_t moves = 0;
+    // A long walk answers the window system as the engine's waits do (in a
+    // window's pass, which sets the hook). A pass nested in that answer
+    // makes new grids: this walk then ends where it is, without its fill.
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point lastAnswer = Clock::now();
+    const std::uint64_t generation = Engine.generation();
     do {
+        if ((moves & 15) == 15 && Engine.waitHook() &&
+            Clock::now() - lastAnswer >= engine::LevelEngine::WaitSlice) {
+            const std::function<void()> hook = Engine.waitHook(); // a nested pass sets its own
+            hook();
+            if (Engine.generation() != generation) {
+                setMousePointer(tk::PointerDefault);
+                return;
+            }
+            lastAnswer = Clock::now();
+        }
         std::int32_t nx = x, ny = y, level = 1;
         for (int tries = 0; tries < 8 && level != 0; ++tries) {
             d = (d + 1) & 7;

@@ -1,9 +1,9 @@
 // The render engine's arm and its bands: the levels of the canvas, worked
-// out by the flood of escape.h band by band as the pass comes to them. A
-// second thread floods bands a few ahead of the pass (and no further, so it
-// soon rests while the pass waits in a pause); the pass's thread floods a
-// band itself when it needs one nobody has started, and catches up across
-// the border above each band before the pass reads it.
+// out by the flood of escape.h band by band as the pass comes to them.
+// Helper threads flood bands a few ahead of the pass (and no further, so
+// they soon rest while the pass waits in a pause); the pass's thread floods
+// the next band nobody has taken whenever it needs one, and catches up
+// across the border above each band before the pass reads it.
 #include "level_engine.h"
 
 #include <algorithm>
@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "escape.h"
+#include "sliced_wait.h"
 
 namespace explorer::engine {
 
@@ -29,8 +30,8 @@ constexpr std::int32_t CheapSteps = 24;
 // after the click, large enough that the catch-up across each border stays
 // a small part of the work.
 constexpr std::int32_t BandRows = 48;
-// How many bands the second thread may flood beyond those the pass has
-// reached.
+// How many bands the helpers (and the pass's thread) may flood beyond those
+// the pass has reached.
 constexpr std::int32_t BandsAhead = 4;
 
 // The flood packs a pixel into 32 bits.
@@ -64,9 +65,12 @@ struct LevelEngine::Work {
     std::vector<std::uint8_t> levels;        // per pixel, row-major; valid where known
     std::vector<escape::SegmentMasks> masks; // per segment of eight pixels
     // The arming thread's stacks hold the whole canvas (a catch-up across a
-    // border may spread anywhere above it); the second thread's one band.
+    // border may spread anywhere above it); each helper's one band.
     Stack<std::uint32_t> pixelStack, segmentStack;
-    Stack<std::uint32_t> helperPixelStack, helperSegmentStack;
+    struct HelperStacks {
+        Stack<std::uint32_t> pixels, segments;
+    };
+    std::vector<HelperStacks> helperStacks; // one per helper thread
     std::vector<std::uint8_t> levelOfCount;
 
     // Bands: band b is the rows firstRow[b] to firstRow[b + 1] - 1.
@@ -76,22 +80,22 @@ struct LevelEngine::Work {
     // the arming thread changes it.
     std::int32_t caughtUp = 0;
 
-    // Shared with the second thread, under the mutex.
+    // Shared with the helpers, under the mutex.
     std::mutex mutex;
     std::condition_variable changed;
     std::int32_t nextBand = 0; // the first band nobody has taken
     std::vector<bool> flooded; // per band
-    std::int32_t reached = 0;  // caughtUp, as the second thread sees it
+    std::int32_t reached = 0;  // caughtUp, as the helpers see it
     bool stop = false;
     std::int64_t helperCheap = 0, helperDeep = 0;
-    std::thread helper;
+    std::vector<std::thread> helpers;
 };
 
 LevelEngine::LevelEngine() : work_(std::make_unique<Work>()), isa_(escape::bestIsa()) {}
 
 LevelEngine::~LevelEngine()
 {
-    stopHelper();
+    stopHelpers();
 }
 
 namespace {
@@ -194,16 +198,25 @@ bool LevelEngine::arm(std::span<const double> xs, std::span<const double> ys, st
     w.reached = 0;
     w.stop = false;
     w.helperCheap = w.helperDeep = 0;
-    w.helperPixelStack.reserve(std::size_t(bandHeight) * width);
-    w.helperSegmentStack.reserve(std::size_t(bandHeight) * segmentsPerRow);
-    if (bands > 1 && std::thread::hardware_concurrency() >= 2)
-        startHelper();
+    const std::size_t helpers = std::size_t(std::min(threadCount() - 1, bands - 1));
+    if (w.helperStacks.size() < helpers)
+        w.helperStacks.resize(helpers);
+    for (std::size_t i = 0; i < helpers; ++i) {
+        w.helperStacks[i].pixels.reserve(std::size_t(bandHeight) * width);
+        w.helperStacks[i].segments.reserve(std::size_t(bandHeight) * segmentsPerRow);
+    }
+    startHelpers(helpers);
     return true;
 }
 
 void LevelEngine::release()
 {
-    stopHelper();
+    // Released from inside the wait hook (a nested pass): the work handed
+    // to the other thread ends before anything it uses changes.
+    if (slicedWait_)
+        slicedWait_->finish();
+    ++generation_;
+    stopHelpers();
     if (armed()) {
         stats_.helperPixels = work_->helperCheap + work_->helperDeep;
         stats_.cheapPixels += work_->helperCheap;
@@ -215,12 +228,19 @@ void LevelEngine::release()
     levels_ = known_ = nullptr;
 }
 
-void LevelEngine::startHelper()
+std::int32_t LevelEngine::threadCount() const
+{
+    if (threads_ > 0)
+        return threads_;
+    return std::int32_t(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+void LevelEngine::startHelpers(std::size_t count)
 {
     Work& w = *work_;
     const Isa isa = isa_;
     const std::int32_t segmentsPerRow = std::int32_t(segmentsPerRow_);
-    auto run = [this, &w, isa, segmentsPerRow] {
+    auto run = [&w, isa, segmentsPerRow](Work::HelperStacks* stacks) {
         std::unique_lock lock(w.mutex);
         for (;;) {
             w.changed.wait(lock, [&] {
@@ -231,8 +251,8 @@ void LevelEngine::startHelper()
             const std::int32_t b = w.nextBand++;
             lock.unlock();
             std::int64_t cheap = 0, deep = 0;
-            floodBand(isa, w, b, segmentsPerRow, w.helperPixelStack.data.get(),
-                      w.helperSegmentStack.data.get(), &cheap, &deep);
+            floodBand(isa, w, b, segmentsPerRow, stacks->pixels.data.get(),
+                      stacks->segments.data.get(), &cheap, &deep);
             lock.lock();
             w.helperCheap += cheap;
             w.helperDeep += deep;
@@ -240,29 +260,50 @@ void LevelEngine::startHelper()
             w.changed.notify_all();
         }
     };
-    try {
-        w.helper = std::thread(run);
-    } catch (const std::system_error&) {
-        // No second thread to be had: the pass's thread floods every band.
+    for (std::size_t i = 0; i < count; ++i) {
+        try {
+            w.helpers.emplace_back(run, &w.helperStacks[i]);
+        } catch (const std::system_error&) {
+            // No more threads to be had: those running (or the pass's
+            // thread alone) flood every band.
+            break;
+        }
     }
 }
 
-void LevelEngine::stopHelper()
+void LevelEngine::stopHelpers()
 {
     Work& w = *work_;
-    if (!w.helper.joinable())
+    if (w.helpers.empty())
         return;
     {
         const std::lock_guard lock(w.mutex);
         w.stop = true;
     }
     w.changed.notify_all();
-    w.helper.join();
+    for (std::thread& t : w.helpers)
+        t.join();
+    w.helpers.clear();
+}
+
+// Readies `bands` bands; with a wait hook, on another thread while this one
+// waits and calls the hook.
+void LevelEngine::advance(std::int32_t bands)
+{
+    if (!waitHook_ || work_->caughtUp >= std::min(bands, work_->bands)) {
+        advanceHere(bands);
+        return;
+    }
+    if (!slicedWait_)
+        slicedWait_ = std::make_unique<SlicedWait>();
+    // A copy: a pass nested in the hook sets a hook of its own meanwhile.
+    const std::function<void()> hook = waitHook_;
+    slicedWait_->run([this, bands] { advanceHere(bands); }, hook, WaitSlice);
 }
 
 // Floods and catches up bands until `bands` of them are ready, on this
-// thread where the second one has not taken them.
-void LevelEngine::advance(std::int32_t bands)
+// thread where the helpers have not taken them.
+void LevelEngine::advanceHere(std::int32_t bands)
 {
     Work& w = *work_;
     const std::int32_t segmentsPerRow = std::int32_t(segmentsPerRow_);
@@ -272,9 +313,10 @@ void LevelEngine::advance(std::int32_t bands)
         {
             std::unique_lock lock(w.mutex);
             while (!w.flooded[std::size_t(b)]) {
-                if (w.nextBand <= b) {
-                    // Nobody has started it (or one before it): this thread
-                    // floods the first band not taken.
+                if (w.nextBand < w.bands && w.nextBand < b + BandsAhead) {
+                    // Nobody has started it, or a helper has and this
+                    // thread would only wait: it floods the first band not
+                    // taken (never further ahead than the helpers may go).
                     const std::int32_t mine = w.nextBand++;
                     lock.unlock();
                     floodBand(isa_, w, mine, segmentsPerRow, w.pixelStack.data.get(),
@@ -288,7 +330,7 @@ void LevelEngine::advance(std::int32_t bands)
         }
         // Across the border above it: what the border row and the row above
         // owe each other, spread anywhere in the bands ready so far and this
-        // one (never below, where the second thread may be at work).
+        // one (never below, where the helpers may be at work).
         if (b > 0) {
             escape::FloodJob job =
                 jobFor(w.xs, w.ys, segmentsPerRow, 0, w.firstRow[std::size_t(b) + 1],
@@ -326,7 +368,10 @@ bool LevelEngine::settle(std::int32_t col, std::int32_t row)
     if (!armed() || std::uint32_t(col) >= std::uint32_t(width_) ||
         std::uint32_t(row) >= std::uint32_t(height_))
         return false;
+    const std::uint64_t generation = generation_;
     prepareRows(std::min(row + 1, height_ - 1));
+    if (generation != generation_)
+        return false; // armed anew from inside the wait hook: not this pass's pixel
     if (known(col, row))
         return true;
     if (work_->caughtUp < work_->bands) {

@@ -1,26 +1,32 @@
 // The render engine: the levels of a render pass's canvas, worked out ahead
 // of the pass from its plane values (escape.h, in vector lanes), in bands of
-// rows: a second thread floods a few bands ahead of the rows the pass has
-// reached, and the pass's own thread floods a band itself when it gets there
-// first. Knows nothing of windows. One pass arms it; a nested pass simply
-// arms it again, which stops and drops what the outer pass had. Everything
-// but the second thread's flooding runs on the thread that armed it.
+// rows: helper threads (one fewer than the thread count) flood a few bands
+// ahead of the rows the pass has reached, and the pass's own thread floods
+// bands too where it would otherwise wait. Knows nothing of windows; with a
+// wait hook set, the pass's thread only waits and calls the hook, and the
+// work runs elsewhere. One pass arms it; a nested pass simply arms it again,
+// which stops and drops what the outer pass had.
 #pragma once
 
 #include <cstddef>
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <span>
 
 namespace explorer::engine {
+
+class SlicedWait;
 
 // Instruction sets the kernels come in (escape.h says which were compiled
 // and which this processor runs).
 enum class Isa { Portable, Avx2, Avx512 };
 
 // What the last arm did: pixels given the cheap first steps, pixels iterated
-// to the end, how many of these the second thread took, and queries the
+// to the end, how many of these the helper threads took, and queries the
 // pass had to answer itself because the level was not known.
 struct EngineStats {
     std::int64_t cheapPixels = 0;
@@ -46,7 +52,7 @@ public:
     // point could overflow, leave it unarmed, and then no level is known.
     bool arm(std::span<const double> xs, std::span<const double> ys, std::int32_t maxIter,
              std::int32_t colorCycle);
-    // Stops the second thread and forgets the levels (the memory is kept for
+    // Stops the helper threads and forgets the levels (the memory is kept for
     // the next pass).
     void release();
 
@@ -66,8 +72,24 @@ public:
     // The kernels to use; one this processor lacks falls back to portable.
     void setIsa(Isa isa) { isa_ = isa; }
     Isa isa() const { return isa_; }
+    // Called about every WaitSlice while the pass's thread waits for levels:
+    // with a hook set, the levels the pass asks for are worked out on other
+    // threads and this thread only waits, so the window can answer its
+    // events from the hook. The hook must not arm or release this engine.
+    static constexpr std::chrono::milliseconds WaitSlice{10};
+    void setWaitHook(std::function<void()> hook) { waitHook_ = std::move(hook); }
+    const std::function<void()>& waitHook() const { return waitHook_; }
+
+    // Threads that work out levels, the pass's own included: 1 keeps all
+    // the work on the pass's thread; 0 (the default) takes every hardware
+    // thread. Takes effect at the next arm.
+    void setThreads(std::int32_t threads) { threads_ = std::max<std::int32_t>(0, threads); }
+    std::int32_t threads() const { return threads_; }
 
     bool armed() const { return width_ > 0; }
+    // Changes at every arm and release: a caller that ran the wait hook can
+    // tell whether a nested pass armed the engine anew meanwhile.
+    std::uint64_t generation() const { return generation_; }
     std::int32_t width() const { return width_; }
     std::int32_t height() const { return height_; }
 
@@ -113,13 +135,19 @@ private:
     {
         return known_[(std::size_t(row) * segmentsPerRow_ + std::size_t(seg)) * knownStride_];
     }
-    void startHelper();
-    void stopHelper();
+    std::int32_t threadCount() const;
+    void startHelpers(std::size_t count);
+    void stopHelpers();
     void advance(std::int32_t bands);
+    void advanceHere(std::int32_t bands);
 
-    struct Work; // buffers, stacks, bands and the second thread
+    struct Work; // buffers, stacks, bands and the helper threads
     std::unique_ptr<Work> work_;
     bool enabled_ = true;
+    std::int32_t threads_ = 0;
+    std::function<void()> waitHook_;
+    std::uint64_t generation_ = 0;
+    std::unique_ptr<SlicedWait> slicedWait_;
     Isa isa_;
     EngineStats stats_;
     // Views of the armed levels, for the queries.

@@ -19,6 +19,8 @@ namespace escape = explorer::escape;
 using explorer::engine::Isa;
 using explorer::engine::LevelEngine;
 
+using reference::boundaryPoint;
+
 namespace {
 
 constexpr Isa AllIsas[] = {Isa::Portable, Isa::Avx2, Isa::Avx512};
@@ -64,33 +66,31 @@ Faults check(LevelEngine& engine, const reference::Picture& ref)
     return f;
 }
 
+// Pool sizes the exactness tests run with: the pass's thread alone, with
+// one helper, and more threads than this machine has cores.
+constexpr int PoolSizes[] = {1, 2, 3, 8};
+
 void expectExact(const reference::View& v, int width, int height)
 {
     const reference::Picture ref = reference::render(v, width, height);
     for (Isa isa : AllIsas) {
         if (!escape::supported(isa))
             continue; // said by EveryCompiledInstructionSetRan
-        LevelEngine engine;
-        engine.setIsa(isa);
-        ASSERT_TRUE(engine.arm(ref.xs, ref.ys, 256, 255)) << describe(v, width, height, isa);
-        engine.prepareRows(height - 1);
-        const Faults f = check(engine, ref);
-        EXPECT_EQ(f.unknown, 0) << describe(v, width, height, isa)
-                                << ": levels the pass iterates that the engine does not know";
-        EXPECT_EQ(f.wrong, 0) << describe(v, width, height, isa);
-        EXPECT_GT(f.known, 0) << describe(v, width, height, isa);
+        for (int threads : PoolSizes) {
+            const std::string what =
+                describe(v, width, height, isa) + ", " + std::to_string(threads) + " threads";
+            LevelEngine engine;
+            engine.setIsa(isa);
+            engine.setThreads(threads);
+            ASSERT_TRUE(engine.arm(ref.xs, ref.ys, 256, 255)) << what;
+            engine.prepareRows(height - 1);
+            const Faults f = check(engine, ref);
+            EXPECT_EQ(f.unknown, 0)
+                << what << ": levels the pass iterates that the engine does not know";
+            EXPECT_EQ(f.wrong, 0) << what;
+            EXPECT_GT(f.known, 0) << what;
+        }
     }
-}
-
-// Points on the boundary of the set, by bisection along a ray.
-std::pair<double, double> boundaryPoint(double a)
-{
-    double in = 0, out = 2;
-    for (int i = 0; i < 60; ++i) {
-        const double mid = (in + out) / 2;
-        (reference::level(mid * std::cos(a), mid * std::sin(a)) == 0 ? in : out) = mid;
-    }
-    return {in * std::cos(a), in * std::sin(a)};
 }
 
 TEST(Engine, KnowsEveryLevelThePassIteratesOnRandomViews)

@@ -2,6 +2,8 @@
 // with the program beyond the language.
 #include "reference_render.h"
 
+#include <cmath>
+
 namespace reference {
 
 std::vector<std::int32_t> palette()
@@ -40,6 +42,16 @@ int level(double cx, double cy)
         x = nx;
         y = ny;
     }
+}
+
+std::pair<double, double> boundaryPoint(double a)
+{
+    double in = 0, out = 2;
+    for (int i = 0; i < 60; ++i) {
+        const double mid = (in + out) / 2;
+        (level(mid * std::cos(a), mid * std::sin(a)) == 0 ? in : out) = mid;
+    }
+    return {in * std::cos(a), in * std::sin(a)};
 }
 
 namespace {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace reference {
@@ -47,6 +48,10 @@ std::vector<std::int32_t> palette();
 
 // Escape level of c = cx + i cy with the limit 256 and 255 cycling levels.
 int level(double cx, double cy);
+
+// A point on the boundary of the set along the ray from 0 at angle a, found
+// by bisection on level(): the last point of the ray still in the set.
+std::pair<double, double> boundaryPoint(double a);
 
 // Renders a view onto a canvas of width x height pixels.
 Picture render(const View& view, int width, int height);

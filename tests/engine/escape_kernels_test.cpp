@@ -1,0 +1,156 @@
+// The escape kernels against the defining iteration, point by point: every
+// instruction set this processor runs, on points chosen to sit exactly at the
+// radius, at the last point of a count, near overflow, and at random.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "explorer/engine/escape.h"
+#include "reference_render.h"
+
+namespace escape = explorer::escape;
+using reference::boundaryPoint;
+
+namespace {
+
+std::vector<escape::Isa> isas()
+{
+    std::vector<escape::Isa> out;
+    for (escape::Isa isa : {escape::Isa::Portable, escape::Isa::Avx2, escape::Isa::Avx512})
+        if (escape::supported(isa))
+            out.push_back(isa);
+    return out;
+}
+
+// The largest x in (0.25, 0.26) whose count on the real axis is at least
+// `count`, and the next double: the last point of each count.
+std::pair<double, double> lastWithCount(int count)
+{
+    double at = 0.25, below = 0.26;
+    while (true) {
+        const double mid = at + (below - at) / 2;
+        if (mid == at || mid == below)
+            return {at, below};
+        (escape::scalarCount(mid, 0, 256) >= count ? at : below) = mid;
+    }
+}
+
+struct Points {
+    std::vector<double> cx, cy;
+    void add(double x, double y)
+    {
+        cx.push_back(x);
+        cy.push_back(y);
+    }
+};
+
+Points hardPoints()
+{
+    Points p;
+    // |z|^2 exactly 4 after the first step, and exactly at the radius on
+    // the axes.
+    p.add(-2, 0);
+    p.add(2, 0);
+    p.add(0, 2);
+    p.add(0, -2);
+    p.add(-2, 1e-300);
+    p.add(0, 0);
+    p.add(0.25, 0);
+    p.add(-1, 0);
+    p.add(0, 1);
+    // The last points with counts 253 to 256 and their neighbours.
+    for (int count = 253; count <= 256; ++count) {
+        const auto [at, below] = lastWithCount(count);
+        p.add(at, 0);
+        p.add(below, 0);
+        p.add(at, 1e-17);
+    }
+    // Near and beyond the double range: finite squares, and overflow.
+    p.add(1e150, 0);
+    p.add(1.3e154, 0);
+    p.add(1.2e154, 1.2e154);
+    p.add(-1e200, 3);
+    p.add(0, 1e300);
+    p.add(1e155, -1e155);
+    p.add(std::nextafter(1e150, 0.0), 1e149);
+    return p;
+}
+
+TEST(EscapeKernels, CountsMatchTheScalarIterationOnHardPoints)
+{
+    const Points hard = hardPoints();
+    // The hard cases really are hard: counts 255 and 256 and an overflow.
+    EXPECT_EQ(escape::scalarCount(lastWithCount(256).first, 0, 256), 256);
+    EXPECT_EQ(escape::scalarCount(lastWithCount(256).second, 0, 256), 255);
+    EXPECT_EQ(escape::scalarCount(-2, 0, 256), 2);
+    EXPECT_EQ(escape::scalarCount(1.2e154, 1.2e154, 256), escape::Overflow);
+    EXPECT_EQ(escape::scalarCount(1.3e154, 0, 256), 2);
+    for (escape::Isa isa : isas())
+        for (int maxIter : {1, 2, 3, 31, 32, 33, 254, 255, 256, 1000}) {
+            std::vector<std::int32_t> out(hard.cx.size(), -7);
+            escape::counts(isa, hard.cx.data(), hard.cy.data(), hard.cx.size(), maxIter,
+                           out.data());
+            for (std::size_t i = 0; i < hard.cx.size(); ++i)
+                EXPECT_EQ(out[i], escape::scalarCount(hard.cx[i], hard.cy[i], maxIter))
+                    << escape::name(isa) << " maxIter " << maxIter << " at " << hard.cx[i] << " + "
+                    << hard.cy[i] << "i";
+        }
+}
+
+TEST(EscapeKernels, CountsMatchTheScalarIterationOnRandomPoints)
+{
+    std::mt19937_64 rng(7);
+    std::uniform_real_distribution<double> unit(0, 1);
+    Points p;
+    for (int i = 0; i < 20000; ++i) {
+        if (i % 2) {
+            p.add(-2.5 + 3.5 * unit(rng), -1.5 + 3 * unit(rng));
+        } else {
+            const auto [x, y] = boundaryPoint(unit(rng) * 2 * M_PI);
+            const double r = std::pow(10.0, -1 - 12 * unit(rng));
+            p.add(x + r * (unit(rng) - 0.5), y + r * (unit(rng) - 0.5));
+        }
+    }
+    std::vector<std::int32_t> expected(p.cx.size());
+    for (std::size_t i = 0; i < p.cx.size(); ++i)
+        expected[i] = escape::scalarCount(p.cx[i], p.cy[i], 256);
+    for (escape::Isa isa : isas()) {
+        std::vector<std::int32_t> out(p.cx.size(), -7);
+        escape::counts(isa, p.cx.data(), p.cy.data(), p.cx.size(), 256, out.data());
+        int wrong = 0;
+        for (std::size_t i = 0; i < p.cx.size(); ++i)
+            wrong += out[i] != expected[i];
+        EXPECT_EQ(wrong, 0) << escape::name(isa);
+    }
+}
+
+// The cheap tier: a row of points given at most `cap` steps.
+TEST(EscapeKernels, CappedCountsStopAtTheCap)
+{
+    const Points hard = hardPoints();
+    std::vector<double> row = hard.cx;
+    for (double x = -2.2; x < 0.6; x += 0.0123)
+        row.push_back(x);
+    for (double cy : {0.0, 1e-17, 0.1, 0.65, 1.0}) {
+        for (escape::Isa isa : isas())
+            for (int cap : {1, 2, 5, 32, 64, 256}) {
+                for (int maxIter : {3, 32, 256}) {
+                    std::vector<std::int32_t> out(row.size(), -7);
+                    escape::cappedCounts(isa, row.data(), cy, row.size(), maxIter, cap, out.data());
+                    for (std::size_t i = 0; i < row.size(); ++i) {
+                        const bool safe = std::fabs(row[i]) < escape::SafeCoordinate &&
+                                          std::fabs(cy) < escape::SafeCoordinate;
+                        const std::int32_t count = escape::scalarCount(row[i], cy, maxIter);
+                        const std::int32_t want = safe && count <= cap ? count : 0;
+                        ASSERT_EQ(out[i], want)
+                            << escape::name(isa) << " cap " << cap << " maxIter " << maxIter
+                            << " at " << row[i] << " + " << cy << "i";
+                    }
+                }
+            }
+    }
+}
+
+} // namespace

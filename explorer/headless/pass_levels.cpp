@@ -5,22 +5,12 @@
 
 namespace explorer::headless {
 
-namespace {
-
-// The engine of this build floods with one thread beside the caller's and
-// takes no thread count. One thread therefore means the engine stays off and
-// the pass iterates every pixel it needs on its own thread; more threads
-// mean the engine as it comes. When the engine takes a count, it goes here.
-void setEngineThreads(engine::LevelEngine& engine, int threads)
-{
-    engine.setEnabled(threads > 1);
-}
-
-} // namespace
 
 PassLevels::PassLevels(int threads) : engine_(std::make_unique<engine::LevelEngine>())
 {
-    setEngineThreads(*engine_, threads);
+    // One thread is the pass's own: the engine then works out the bands on
+    // it, with no helper threads beside it.
+    engine_->setThreads(threads);
 }
 
 PassLevels::~PassLevels() = default;

@@ -61,6 +61,7 @@ struct Avx2Ops {
     {
         return _mm256_blendv_pd(a, b, _mm256_castsi256_pd(k));
     }
+    static Real addUnless(Mask k, Real a, Real b) { return select(k, _mm256_add_pd(a, b), a); }
     static Count selectCount(Mask k, Count a, Count b)
     {
         return _mm256_castpd_si256(_mm256_blendv_pd(_mm256_castsi256_pd(a), _mm256_castsi256_pd(b),

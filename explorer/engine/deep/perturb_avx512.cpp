@@ -53,6 +53,7 @@ struct Avx512Ops {
     static Mask either(Mask k, Mask l) { return Mask(k | l); }
     static Mask without(Mask k, Mask l) { return Mask(k & ~l); }
     static Real select(Mask k, Real a, Real b) { return _mm512_mask_blend_pd(k, a, b); }
+    static Real addUnless(Mask k, Real a, Real b) { return _mm512_mask_add_pd(a, Mask(~k), a, b); }
     static Count selectCount(Mask k, Count a, Count b) { return _mm512_mask_blend_epi64(k, a, b); }
     // Eight 16-byte loads, not two gathers: the even lanes' pairs to one
     // vector and the odd lanes' to another, then unpacked.

@@ -100,6 +100,10 @@ struct PortableOps {
     {
         return each<Real>([&](int i) { return k >> i & 1 ? b.v[i] : a.v[i]; });
     }
+    static Real addUnless(Mask k, Real a, Real b)
+    {
+        return each<Real>([&](int i) { return k >> i & 1 ? a.v[i] : a.v[i] + b.v[i]; });
+    }
     static Count selectCount(Mask k, Count a, Count b)
     {
         return each<Count>([&](int i) { return k >> i & 1 ? b.v[i] : a.v[i]; });

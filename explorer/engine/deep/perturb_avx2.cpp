@@ -34,6 +34,10 @@ struct Avx2Ops {
     static Count count(std::int64_t n) { return _mm256_set1_epi64x(n); }
     // Subtracting the all-ones lanes adds 1 to them.
     static Count countUp(Count n, Mask k) { return _mm256_sub_epi64(n, k); }
+    static Count countUpTwice(Count n, Mask k)
+    {
+        return _mm256_sub_epi64(_mm256_sub_epi64(n, k), k);
+    }
     static Mask notAtLeast(Mask k, Real a, Real b)
     {
         return _mm256_and_si256(k, _mm256_castpd_si256(_mm256_cmp_pd(a, b, _CMP_NGE_UQ)));
@@ -73,10 +77,10 @@ struct Avx2Ops {
     {
         alignas(32) std::int64_t i[4];
         _mm256_store_si256(reinterpret_cast<__m256i*>(i), n);
-        const Real a = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(p + 2 * i[0])),
-                                            _mm_loadu_pd(p + 2 * i[2]), 1);
-        const Real b = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(p + 2 * i[1])),
-                                            _mm_loadu_pd(p + 2 * i[3]), 1);
+        const Real a = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(p + i[0])),
+                                            _mm_loadu_pd(p + i[2]), 1);
+        const Real b = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(p + i[1])),
+                                            _mm_loadu_pd(p + i[3]), 1);
         re = _mm256_unpacklo_pd(a, b);
         im = _mm256_unpackhi_pd(a, b);
     }

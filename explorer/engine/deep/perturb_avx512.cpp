@@ -35,6 +35,10 @@ struct Avx512Ops {
     {
         return _mm512_mask_add_epi64(n, k, n, _mm512_set1_epi64(1));
     }
+    static Count countUpTwice(Count n, Mask k)
+    {
+        return _mm512_mask_add_epi64(n, k, n, _mm512_set1_epi64(2));
+    }
     static Mask notAtLeast(Mask k, Real a, Real b)
     {
         return _mm512_mask_cmp_pd_mask(k, a, b, _CMP_NGE_UQ);
@@ -61,7 +65,7 @@ struct Avx512Ops {
     {
         alignas(64) std::int64_t i[8];
         _mm512_store_si512(i, n);
-        auto pair = [&](int k) { return _mm_loadu_pd(p + 2 * i[k]); };
+        auto pair = [&](int k) { return _mm_loadu_pd(p + i[k]); };
         Real a = _mm512_zextpd128_pd512(pair(0));
         Real b = _mm512_zextpd128_pd512(pair(1));
         a = _mm512_insertf64x2(a, pair(2), 1);

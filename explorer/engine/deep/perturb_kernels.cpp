@@ -59,6 +59,10 @@ struct PortableOps {
     {
         return each<Count>([&](int i) { return n.v[i] + std::int64_t(k >> i & 1); });
     }
+    static Count countUpTwice(Count n, Mask k)
+    {
+        return each<Count>([&](int i) { return n.v[i] + 2 * std::int64_t(k >> i & 1); });
+    }
     static Mask notAtLeast(Mask k, Real a, Real b)
     {
         Mask r = 0;
@@ -110,8 +114,8 @@ struct PortableOps {
     }
     static void gatherPairs(const double* p, Count n, Real& re, Real& im)
     {
-        re = each<Real>([&](int i) { return p[2 * n.v[i]]; });
-        im = each<Real>([&](int i) { return p[2 * n.v[i] + 1]; });
+        re = each<Real>([&](int i) { return p[n.v[i]]; });
+        im = each<Real>([&](int i) { return p[n.v[i] + 1]; });
     }
     static unsigned bits(Mask k) { return k; }
     static Mask mask(unsigned bits) { return bits; }

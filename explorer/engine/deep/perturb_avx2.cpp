@@ -73,10 +73,17 @@ struct Avx2Ops {
     }
     // Four 16-byte loads, not two gathers: lanes 0 and 2 to one vector,
     // 1 and 3 to another, then unpacked.
+    // Moving four indices out of a vector costs more here than keeping
+    // them on the scalar side as well.
+    static constexpr bool ScalarIndices = true;
     static void gatherPairs(const double* p, Count n, Real& re, Real& im)
     {
         alignas(32) std::int64_t i[4];
         _mm256_store_si256(reinterpret_cast<__m256i*>(i), n);
+        gatherPairsAt(p, i, re, im);
+    }
+    static void gatherPairsAt(const double* p, const std::int64_t* i, Real& re, Real& im)
+    {
         const Real a = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(p + i[0])),
                                             _mm_loadu_pd(p + i[2]), 1);
         const Real b = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(p + i[1])),

@@ -61,10 +61,17 @@ struct Avx512Ops {
     static Count selectCount(Mask k, Count a, Count b) { return _mm512_mask_blend_epi64(k, a, b); }
     // Eight 16-byte loads, not two gathers: the even lanes' pairs to one
     // vector and the odd lanes' to another, then unpacked.
+    // Updating eight indices lane by lane costs more here than moving them
+    // out of the vector.
+    static constexpr bool ScalarIndices = false;
     static void gatherPairs(const double* p, Count n, Real& re, Real& im)
     {
         alignas(64) std::int64_t i[8];
         _mm512_store_si512(i, n);
+        gatherPairsAt(p, i, re, im);
+    }
+    static void gatherPairsAt(const double* p, const std::int64_t* i, Real& re, Real& im)
+    {
         auto pair = [&](int k) { return _mm_loadu_pd(p + i[k]); };
         Real a = _mm512_zextpd128_pd512(pair(0));
         Real b = _mm512_zextpd128_pd512(pair(1));

@@ -112,10 +112,15 @@ struct PortableOps {
     {
         return each<Count>([&](int i) { return k >> i & 1 ? b.v[i] : a.v[i]; });
     }
+    static constexpr bool ScalarIndices = false;
     static void gatherPairs(const double* p, Count n, Real& re, Real& im)
     {
-        re = each<Real>([&](int i) { return p[n.v[i]]; });
-        im = each<Real>([&](int i) { return p[n.v[i] + 1]; });
+        gatherPairsAt(p, n.v, re, im);
+    }
+    static void gatherPairsAt(const double* p, const std::int64_t* q, Real& re, Real& im)
+    {
+        re = each<Real>([&](int i) { return p[q[i]]; });
+        im = each<Real>([&](int i) { return p[q[i] + 1]; });
     }
     static unsigned bits(Mask k) { return k; }
     static Mask mask(unsigned bits) { return bits; }

@@ -61,14 +61,19 @@ struct Avx512Ops {
     static Count selectCount(Mask k, Count a, Count b) { return _mm512_mask_blend_epi64(k, a, b); }
     // Eight 16-byte loads, not two gathers: the even lanes' pairs to one
     // vector and the odd lanes' to another, then unpacked.
-    // Updating eight indices lane by lane costs more here than moving them
-    // out of the vector.
+    // Updating eight indices lane by lane costs more here than storing the
+    // vector of them and loading them back.
     static constexpr bool ScalarIndices = false;
     static void gatherPairs(const double* p, Count n, Real& re, Real& im)
     {
         alignas(64) std::int64_t i[8];
         _mm512_store_si512(i, n);
-        gatherPairsAt(p, i, re, im);
+        // Read back from memory (volatile: the compiler would otherwise move
+        // them out of the vector one by one, which keeps the vector units,
+        // the busy ones, longer than a store and eight loads).
+        const volatile std::int64_t* v = i;
+        const std::int64_t j[8] = {v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]};
+        gatherPairsAt(p, j, re, im);
     }
     static void gatherPairsAt(const double* p, const std::int64_t* i, Real& re, Real& im)
     {

@@ -137,27 +137,49 @@ TEST(DeepKernels, WhereDoublesStopResolvingPerturbationIsExact)
 
 TEST(DeepKernels, EveryInstructionSetCountsAsTheScalarPath)
 {
-    // A view near the seahorse valley with a deep limit: long orbits,
-    // rebasing and escapes at every count.
-    const reference::View v{-0.7454, -0.7452, 0.1130, 0.11315};
-    deep::DeepOptions scalar;
-    scalar.useBla = false;
-    scalar.useLanes = false;
-    scalar.maxIter = 5000;
-    deep::DeepLevels expected;
-    deepPicture(v, scalar, &expected);
-    for (Isa isa : AllIsas) {
-        if (!explorer::escape::supported(isa)) {
-            std::printf("NOT TESTED: %s kernel (this processor lacks it)\n",
-                        explorer::escape::name(isa));
-            continue;
+    // The lanes look for the limit and the reference's end only in batches
+    // where some lane could reach them: views where every pixel keeps
+    // rebasing and the end comes often, and where the reference runs to a
+    // limit that is no multiple of the lanes' batch.
+    struct Case {
+        const char* name;
+        reference::View view;
+        std::int32_t maxIter;
+        bool referenceEscapes;
+    };
+    const Case cases[] = {
+        {"seahorse valley, reference escaping early",
+         {-0.7454, -0.7452, 0.1130, 0.11315},
+         5000,
+         true},
+        {"cardioid edge, reference in the set", {-0.1300, -0.1100, 0.6350, 0.6500}, 2999, false},
+    };
+    for (const Case& c : cases) {
+        deep::DeepOptions scalar;
+        scalar.useBla = false;
+        scalar.useLanes = false;
+        scalar.maxIter = c.maxIter;
+        deep::DeepLevels expected;
+        deepPicture(c.view, scalar, &expected);
+        EXPECT_EQ(expected.referenceEscaped, c.referenceEscapes) << c.name;
+        long inSet = 0;
+        for (std::int64_t n : expected.counts)
+            inSet += n == c.maxIter;
+        EXPECT_GT(inSet, 0) << c.name << ": no pixel reaches the limit";
+        EXPECT_LT(inSet, long(expected.counts.size())) << c.name << ": no pixel escapes";
+        for (Isa isa : AllIsas) {
+            if (!explorer::escape::supported(isa)) {
+                std::printf("NOT TESTED: %s kernel (this processor lacks it)\n",
+                            explorer::escape::name(isa));
+                continue;
+            }
+            deep::DeepOptions lanes = scalar;
+            lanes.useLanes = true;
+            lanes.isa = isa;
+            deep::DeepLevels got;
+            deepPicture(c.view, lanes, &got);
+            EXPECT_EQ(got.counts, expected.counts) << c.name << ", " << explorer::escape::name(isa);
         }
-        deep::DeepOptions lanes = scalar;
-        lanes.useLanes = true;
-        lanes.isa = isa;
-        deep::DeepLevels got;
-        deepPicture(v, lanes, &got);
-        EXPECT_EQ(got.counts, expected.counts) << explorer::escape::name(isa);
     }
 }
 

@@ -34,6 +34,10 @@ struct Avx2Ops {
     static Count count(std::int64_t n) { return _mm256_set1_epi64x(n); }
     // Subtracting the all-ones lanes adds 1 to them.
     static Count countUp(Count n, Mask k) { return _mm256_sub_epi64(n, k); }
+    static Count countUpTwice(Count n, Mask k)
+    {
+        return _mm256_sub_epi64(_mm256_sub_epi64(n, k), k);
+    }
     static Mask notAtLeast(Mask k, Real a, Real b)
     {
         return _mm256_and_si256(k, _mm256_castpd_si256(_mm256_cmp_pd(a, b, _CMP_NGE_UQ)));
@@ -61,6 +65,7 @@ struct Avx2Ops {
     {
         return _mm256_blendv_pd(a, b, _mm256_castsi256_pd(k));
     }
+    static Real addUnless(Mask k, Real a, Real b) { return select(k, _mm256_add_pd(a, b), a); }
     static Count selectCount(Mask k, Count a, Count b)
     {
         return _mm256_castpd_si256(_mm256_blendv_pd(_mm256_castsi256_pd(a), _mm256_castsi256_pd(b),
@@ -68,14 +73,21 @@ struct Avx2Ops {
     }
     // Four 16-byte loads, not two gathers: lanes 0 and 2 to one vector,
     // 1 and 3 to another, then unpacked.
+    // Moving four indices out of a vector costs more here than keeping
+    // them on the scalar side as well.
+    static constexpr bool ScalarIndices = true;
     static void gatherPairs(const double* p, Count n, Real& re, Real& im)
     {
         alignas(32) std::int64_t i[4];
         _mm256_store_si256(reinterpret_cast<__m256i*>(i), n);
-        const Real a = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(p + 2 * i[0])),
-                                            _mm_loadu_pd(p + 2 * i[2]), 1);
-        const Real b = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(p + 2 * i[1])),
-                                            _mm_loadu_pd(p + 2 * i[3]), 1);
+        gatherPairsAt(p, i, re, im);
+    }
+    static void gatherPairsAt(const double* p, const std::int64_t* i, Real& re, Real& im)
+    {
+        const Real a = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(p + i[0])),
+                                            _mm_loadu_pd(p + i[2]), 1);
+        const Real b = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(p + i[1])),
+                                            _mm_loadu_pd(p + i[3]), 1);
         re = _mm256_unpacklo_pd(a, b);
         im = _mm256_unpackhi_pd(a, b);
     }

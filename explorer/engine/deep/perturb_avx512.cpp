@@ -35,6 +35,10 @@ struct Avx512Ops {
     {
         return _mm512_mask_add_epi64(n, k, n, _mm512_set1_epi64(1));
     }
+    static Count countUpTwice(Count n, Mask k)
+    {
+        return _mm512_mask_add_epi64(n, k, n, _mm512_set1_epi64(2));
+    }
     static Mask notAtLeast(Mask k, Real a, Real b)
     {
         return _mm512_mask_cmp_pd_mask(k, a, b, _CMP_NGE_UQ);
@@ -53,14 +57,27 @@ struct Avx512Ops {
     static Mask either(Mask k, Mask l) { return Mask(k | l); }
     static Mask without(Mask k, Mask l) { return Mask(k & ~l); }
     static Real select(Mask k, Real a, Real b) { return _mm512_mask_blend_pd(k, a, b); }
+    static Real addUnless(Mask k, Real a, Real b) { return _mm512_mask_add_pd(a, Mask(~k), a, b); }
     static Count selectCount(Mask k, Count a, Count b) { return _mm512_mask_blend_epi64(k, a, b); }
     // Eight 16-byte loads, not two gathers: the even lanes' pairs to one
     // vector and the odd lanes' to another, then unpacked.
+    // Updating eight indices lane by lane costs more here than storing the
+    // vector of them and loading them back.
+    static constexpr bool ScalarIndices = false;
     static void gatherPairs(const double* p, Count n, Real& re, Real& im)
     {
         alignas(64) std::int64_t i[8];
         _mm512_store_si512(i, n);
-        auto pair = [&](int k) { return _mm_loadu_pd(p + 2 * i[k]); };
+        // Read back from memory (volatile: the compiler would otherwise move
+        // them out of the vector one by one, which keeps the vector units,
+        // the busy ones, longer than a store and eight loads).
+        const volatile std::int64_t* v = i;
+        const std::int64_t j[8] = {v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]};
+        gatherPairsAt(p, j, re, im);
+    }
+    static void gatherPairsAt(const double* p, const std::int64_t* i, Real& re, Real& im)
+    {
+        auto pair = [&](int k) { return _mm_loadu_pd(p + i[k]); };
         Real a = _mm512_zextpd128_pd512(pair(0));
         Real b = _mm512_zextpd128_pd512(pair(1));
         a = _mm512_insertf64x2(a, pair(2), 1);

@@ -59,6 +59,10 @@ struct PortableOps {
     {
         return each<Count>([&](int i) { return n.v[i] + std::int64_t(k >> i & 1); });
     }
+    static Count countUpTwice(Count n, Mask k)
+    {
+        return each<Count>([&](int i) { return n.v[i] + 2 * std::int64_t(k >> i & 1); });
+    }
     static Mask notAtLeast(Mask k, Real a, Real b)
     {
         Mask r = 0;
@@ -100,14 +104,23 @@ struct PortableOps {
     {
         return each<Real>([&](int i) { return k >> i & 1 ? b.v[i] : a.v[i]; });
     }
+    static Real addUnless(Mask k, Real a, Real b)
+    {
+        return each<Real>([&](int i) { return k >> i & 1 ? a.v[i] : a.v[i] + b.v[i]; });
+    }
     static Count selectCount(Mask k, Count a, Count b)
     {
         return each<Count>([&](int i) { return k >> i & 1 ? b.v[i] : a.v[i]; });
     }
+    static constexpr bool ScalarIndices = false;
     static void gatherPairs(const double* p, Count n, Real& re, Real& im)
     {
-        re = each<Real>([&](int i) { return p[2 * n.v[i]]; });
-        im = each<Real>([&](int i) { return p[2 * n.v[i] + 1]; });
+        gatherPairsAt(p, n.v, re, im);
+    }
+    static void gatherPairsAt(const double* p, const std::int64_t* q, Real& re, Real& im)
+    {
+        re = each<Real>([&](int i) { return p[q[i]]; });
+        im = each<Real>([&](int i) { return p[q[i] + 1]; });
     }
     static unsigned bits(Mask k) { return k; }
     static Mask mask(unsigned bits) { return bits; }

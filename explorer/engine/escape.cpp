@@ -24,6 +24,7 @@ void floodAvx512(FloodJob& job);
 namespace {
 
 #include "escape_driver.inc"
+#include "escape_flood.inc"
 #include "escape_lanes.inc"
 
 // Plain code over four lanes, which the compiler may vectorise for the

@@ -18,6 +18,7 @@ namespace explorer::escape {
 namespace {
 
 #include "escape_driver.inc"
+#include "escape_flood.inc"
 #include "escape_lanes.inc"
 
 // A mask is a vector of 64-bit lanes, all bits set in the lanes it holds.

@@ -20,6 +20,7 @@ namespace explorer::escape {
 namespace {
 
 #include "escape_driver.inc"
+#include "escape_flood.inc"
 #include "escape_lanes.inc"
 
 struct Avx512Ops {

@@ -11,8 +11,8 @@
 
 // Everything below is compiled for AVX2 (without FMA: every product and sum
 // is rounded on its own) and has internal linkage.
-#pragma GCC push_options
-#pragma GCC target("avx2")
+#define ZELMAR_LANE_TARGET "avx2"
+#include "lane_target_begin.inc"
 
 namespace explorer::escape {
 namespace {
@@ -49,6 +49,6 @@ void floodAvx2(FloodJob& job)
 
 } // namespace explorer::escape
 
-#pragma GCC pop_options
+#include "lane_target_end.inc"
 
 #endif

@@ -13,8 +13,8 @@
 
 // Everything below is compiled for AVX-512 and has internal linkage. The
 // project builds with -ffp-contract=off, so no multiply and add are fused.
-#pragma GCC push_options
-#pragma GCC target("avx512f,avx512dq,avx512bw,avx512vl")
+#define ZELMAR_LANE_TARGET "avx512f,avx512dq,avx512bw,avx512vl"
+#include "lane_target_begin.inc"
 
 namespace explorer::escape {
 namespace {
@@ -50,6 +50,6 @@ void floodAvx512(FloodJob& job)
 
 } // namespace explorer::escape
 
-#pragma GCC pop_options
+#include "lane_target_end.inc"
 
 #endif

@@ -13,8 +13,8 @@
 #include <utility>
 
 // Compiled for AVX2 without FMA: every product and sum is rounded alone.
-#pragma GCC push_options
-#pragma GCC target("avx2")
+#define ZELMAR_LANE_TARGET "avx2"
+#include "explorer/engine/lane_target_begin.inc"
 
 namespace explorer::deep {
 namespace {
@@ -54,6 +54,6 @@ void perturbAvx2(const PerturbJob& job)
 
 } // namespace explorer::deep
 
-#pragma GCC pop_options
+#include "explorer/engine/lane_target_end.inc"
 
 #endif

@@ -13,8 +13,8 @@
 #include <utility>
 
 // Compiled for AVX-512 without FMA: every product and sum is rounded alone.
-#pragma GCC push_options
-#pragma GCC target("avx512f,avx512dq,avx512vl,avx512bw")
+#define ZELMAR_LANE_TARGET "avx512f,avx512dq,avx512bw,avx512vl"
+#include "explorer/engine/lane_target_begin.inc"
 
 namespace explorer::deep {
 namespace {
@@ -64,6 +64,6 @@ void perturbAvx512(const PerturbJob& job)
 
 } // namespace explorer::deep
 
-#pragma GCC pop_options
+#include "explorer/engine/lane_target_end.inc"
 
 #endif

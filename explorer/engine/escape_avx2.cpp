@@ -4,8 +4,6 @@
 
 #ifdef ZELMAR_ESCAPE_X86
 
-#include <immintrin.h>
-
 #include <concepts>
 #include <utility>
 

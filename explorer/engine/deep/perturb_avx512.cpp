@@ -5,8 +5,6 @@
 
 #ifdef ZELMAR_ESCAPE_X86
 
-#include <immintrin.h>
-
 #include <algorithm>
 #include <cmath>
 #include <concepts>

@@ -124,7 +124,14 @@ void renderOne(CommandLine c)
     PlaneRect view = c.view.value_or(PlaneRect{-4, 4, -3, 3});
     std::int32_t maxIter = c.iterations.value_or(DefaultIterations);
     if (!c.openView.empty()) {
-        const auto saved = ReadSavedView(path(c.openView));
+        std::optional<SavedView> saved;
+        try {
+            saved = ReadSavedView(path(c.openView));
+        } catch (const tk::RuntimeError& refused) {
+            // Missing, not a file, not a picture: the reason File > Open gives.
+            throw Failure{1, "'" + c.openView + "' cannot be read as a view: " +
+                                 refused.description().toStdString()};
+        }
         if (!saved)
             throw Failure{1, "'" + c.openView +
                                  "' cannot be read as a view (only PNG files from Export "

@@ -186,8 +186,8 @@ TEST(HeadlessRender, InterruptedRenderLeavesNoFile)
         // Slow enough (one thread, a deep limit) to be caught part-way.
         process.start(QStringLiteral(ZELMAR_BINARY),
                       {QStringLiteral("--render"), dir.filePath(QStringLiteral("big.png")),
-                       QStringLiteral("--size"), QStringLiteral("1200x900"),
-                       QStringLiteral("--iterations"), QStringLiteral("20000"),
+                       QStringLiteral("--size"), QStringLiteral("2000x1500"),
+                       QStringLiteral("--iterations"), QStringLiteral("1000000"),
                        QStringLiteral("--threads"), QStringLiteral("1"), QStringLiteral("--view"),
                        QStringLiteral("-0.75"), QStringLiteral("-0.73"), QStringLiteral("0.1"),
                        QStringLiteral("0.115")});

@@ -183,14 +183,15 @@ TEST(HeadlessRender, InterruptedRenderLeavesNoFile)
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove(QStringLiteral("DISPLAY"));
         process.setProcessEnvironment(env);
-        // Slow enough (one thread, a deep limit) to be caught part-way.
+        // Slow enough to be caught part-way: one thread, a deep limit, and the
+        // whole set, whose slow boundary rows come after the first tenth.
         process.start(QStringLiteral(ZELMAR_BINARY),
                       {QStringLiteral("--render"), dir.filePath(QStringLiteral("big.png")),
-                       QStringLiteral("--size"), QStringLiteral("2000x1500"),
+                       QStringLiteral("--size"), QStringLiteral("1600x1200"),
                        QStringLiteral("--iterations"), QStringLiteral("1000000"),
                        QStringLiteral("--threads"), QStringLiteral("1"), QStringLiteral("--view"),
-                       QStringLiteral("-0.75"), QStringLiteral("-0.73"), QStringLiteral("0.1"),
-                       QStringLiteral("0.115")});
+                       QStringLiteral("-2.5"), QStringLiteral("1"), QStringLiteral("-1.3125"),
+                       QStringLiteral("1.3125")});
         process.setReadChannel(QProcess::StandardError);
         ASSERT_TRUE(process.waitForStarted());
         // The first progress line says the render is under way.

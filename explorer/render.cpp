@@ -85,7 +85,8 @@ void Form1::ComputeCoordinates()
         XValues[std::size_t(col)] = u;
         u = tk::CheckFloat(u + dx);
     }
-    Engine.arm(XValues, YValues, MaxIter, ColorCycle);
+    if (!DeepPass.takesPass(*this))
+        Engine.arm(XValues, YValues, MaxIter, ColorCycle);
 }
 
 namespace {
@@ -153,7 +154,10 @@ void Form1::EvaluateRow(std::int32_t row)
 
 void Form1::DoIt()
 {
-    const tk::ScopeExit release{[&] { Engine.release(); }};
+    const tk::ScopeExit release{[&] {
+        Engine.release();
+        DeepPass.release();
+    }};
     for (bool startOver = true; startOver;) {
         startOver = false;
         PrepareGrids();
@@ -161,6 +165,8 @@ void Form1::DoIt()
         Picture1->Cls();
         ComputeCoordinates();
         emit viewChosen();
+        if (!DeepPass.computeLevels(*this))
+            return; // a newer pass drew over this one while its levels were worked out
         // The palette as canvas pixels, converted once; each row then goes
         // from its levels into the canvas's scan line in one step, and
         // reaches the screen with the row's Refresh.

@@ -348,3 +348,37 @@ TEST(DeepInput, TooDeepViewsAreRefusedInWords)
     EXPECT_TRUE(takeReports().empty());
     EXPECT_TRUE(sameNumber(f->Text1->Text(), longText));
 }
+
+// The rubber band over a deep view frames the pixels under it (to far
+// below the new view's pixel spacing), and Escape during a drag puts the
+// deep view back whole.
+TEST(DeepSelection, BandFramesItsPixelsAndEscapeRestores)
+{
+    auto f = makeExplorer(24, 18);
+    f->MaxIter = 100;
+    const DeepView v = longView(40, 60);
+    explorer::ShowAndDraw(*f, v);
+    drag(*f, Qt::LeftButton, {4, 3}, {{12, 9}});
+    const DeepView& framed = currentDeep(*f);
+    const auto near = [](const Mpfr& got, const Mpfr& exact, const Mpfr& spacing) {
+        Mpfr d(2000);
+        mpfr_sub(d.get(), got.get(), exact.get(), MPFR_RNDN);
+        mpfr_div(d.get(), d.get(), spacing.get(), MPFR_RNDN);
+        return std::fabs(mpfr_get_d(d.get(), MPFR_RNDN)) < 1e-6;
+    };
+    Mpfr spacing(2000);
+    mpfr_sub(spacing.get(), framed.xMax().get(), framed.xMin().get(), MPFR_RNDN);
+    mpfr_div_ui(spacing.get(), spacing.get(), 23, MPFR_RNDN);
+    EXPECT_TRUE(near(framed.xMin(), v.column(4, 23, 2000), spacing));
+    EXPECT_TRUE(near(framed.xMax(), v.column(12, 23, 2000), spacing));
+    EXPECT_TRUE(near(framed.yMax(), v.row(3, 17, 2000), spacing));
+    EXPECT_TRUE(near(framed.yMin(), v.row(9, 17, 2000), spacing));
+    EXPECT_GE(explorer::deep::significantDigits(f->Text1->Text().toStdString()), 40);
+
+    // A new press measures against the canvas's view; Escape ends the drag.
+    press(*f, Qt::LeftButton, {2, 2});
+    move(*f, Qt::LeftButton, {8, 8});
+    f->Features->Wheel->cancelDrag();
+    EXPECT_TRUE(sameBounds(currentDeep(*f), v));
+    EXPECT_TRUE(sameNumber(f->Text2->Text(), v.boundText(1)));
+}

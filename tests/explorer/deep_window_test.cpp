@@ -382,3 +382,4 @@ TEST(DeepSelection, BandFramesItsPixelsAndEscapeRestores)
     EXPECT_TRUE(sameBounds(currentDeep(*f), v));
     EXPECT_TRUE(sameNumber(f->Text2->Text(), v.boundText(1)));
 }
+

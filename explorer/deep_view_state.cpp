@@ -3,6 +3,7 @@
 #include "deep_view_state.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "form1.h"
@@ -71,22 +72,27 @@ void DeepViewState::show(Form1& form, const DeepView& view)
 
 bool DeepViewState::beyondDoubles(const DeepView& v, int lastCol, int lastRow)
 {
-    Mpfr largest(64), a(64), dx(64), dy(64);
-    for (const Mpfr* b : {&v.xMin(), &v.xMax(), &v.yMin(), &v.yMax()}) {
-        mpfr_abs(a.get(), b->get(), MPFR_RNDN);
+    // Per axis: the spacing of its pixels against its largest coordinate,
+    // with the status line's threshold (1e-15). Bounds or extents beyond the
+    // doubles' range are the double handlers' to refuse (an overflow).
+    const auto axisBeyond = [](const Mpfr& lo, const Mpfr& hi, int last, bool& overflow) {
+        Mpfr largest(64), a(64), step(64);
+        mpfr_abs(largest.get(), lo.get(), MPFR_RNDN);
+        mpfr_abs(a.get(), hi.get(), MPFR_RNDN);
         mpfr_max(largest.get(), largest.get(), a.get(), MPFR_RNDN);
-    }
-    mpfr_sub(dx.get(), v.xMax().get(), v.xMin().get(), MPFR_RNDN);
-    mpfr_abs(dx.get(), dx.get(), MPFR_RNDN);
-    mpfr_div_si(dx.get(), dx.get(), std::max(lastCol, 1), MPFR_RNDN);
-    mpfr_sub(dy.get(), v.yMax().get(), v.yMin().get(), MPFR_RNDN);
-    mpfr_abs(dy.get(), dy.get(), MPFR_RNDN);
-    mpfr_div_si(dy.get(), dy.get(), std::max(lastRow, 1), MPFR_RNDN);
-    mpfr_min(a.get(), dx.get(), dy.get(), MPFR_RNDN);
-    mpfr_div(a.get(), a.get(), largest.get(), MPFR_RNDN);
-    // The same threshold as the status line's warning (1e-15 of the largest
-    // coordinate); below a double's range the ratio reads as 0.
-    return mpfr_get_d(a.get(), MPFR_RNDN) < 1e-15;
+        mpfr_sub(step.get(), hi.get(), lo.get(), MPFR_RNDN);
+        mpfr_abs(step.get(), step.get(), MPFR_RNDN);
+        overflow = overflow || !std::isfinite(mpfr_get_d(largest.get(), MPFR_RNDN)) ||
+                   !std::isfinite(mpfr_get_d(step.get(), MPFR_RNDN));
+        mpfr_div_si(step.get(), step.get(), std::max(last, 1), MPFR_RNDN);
+        mpfr_div(a.get(), step.get(), largest.get(), MPFR_RNDN);
+        // Below a double's range the ratio reads as 0.
+        return mpfr_get_d(a.get(), MPFR_RNDN) < 1e-15;
+    };
+    bool overflow = false;
+    const bool x = axisBeyond(v.xMin(), v.xMax(), lastCol, overflow);
+    const bool y = axisBeyond(v.yMin(), v.yMax(), lastRow, overflow);
+    return !overflow && (x || y);
 }
 
 std::optional<DeepView> DeepViewState::ofDoubles(const PlaneView& view)
@@ -122,6 +128,8 @@ bool DeepViewState::fieldTyped(Form1& form, int which, const std::string& text)
 {
     if (writing_)
         return true;
+    if (plain_)
+        return false;
     const DeepView* deepNow = current(form);
     std::optional<DeepView> base =
         deepNow ? std::optional<DeepView>(*deepNow) : ofDoubles(form.shownView());

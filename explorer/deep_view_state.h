@@ -37,6 +37,22 @@ public:
     bool fieldTyped(Form1& form, int which, const std::string& text);
     // Writes the six fields from the deep view; false for a double view.
     bool writeFields(Form1& form);
+    // While one of these lives, the field handlers run as for a double view
+    // (the rewrite of a double view's fields must stay one).
+    class PlainWrite {
+    public:
+        explicit PlainWrite(DeepViewState& state) : state_(state), was_(state.plain_)
+        {
+            state.plain_ = true;
+        }
+        ~PlainWrite() { state_.plain_ = was_; }
+        PlainWrite(const PlainWrite&) = delete;
+        PlainWrite& operator=(const PlainWrite&) = delete;
+
+    private:
+        DeepViewState& state_;
+        bool was_;
+    };
     // The 4:3 lock switched on over a deep view; false for a double view.
     bool lockRatio(Form1& form);
 
@@ -57,6 +73,7 @@ private:
     // follows the given one (0: y follows x, 1: x follows y).
     static std::optional<deep::DeepView> reshaped(const deep::DeepView& view, int follow);
     bool writing_ = false; // the fields are being written from the view
+    bool plain_ = false;   // a double view's fields are being written
     std::optional<deep::DeepView> view_, saved_;
     PlaneView shadow_, savedShadow_; // the doubles each stood for
 };

@@ -41,6 +41,7 @@ void ShowAndDraw(Form1& form, const PlaneView& view, const QStringList* fields)
         // the handlers leave are then replaced by the view itself.
         tk::TextBox* boxes[] = {form.Text1, form.Text2, form.Text3,
                                 form.Text4, form.Text5, form.Text6};
+        const DeepViewState::PlainWrite plain(form.Deep);
         for (int i = 0; i < 6; ++i)
             boxes[i]->setText((*fields)[i]);
         setBounds();

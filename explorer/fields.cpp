@@ -20,6 +20,7 @@ void Form1::UpdateXY()
         FieldsStale = False;
         return;
     }
+    const DeepViewState::PlainWrite plain(Deep);
     Text1->setText(tk::Str(XMin));
     Text2->setText(tk::Str(XMax));
     Text3->setText(tk::Str(YMin));

@@ -247,7 +247,7 @@ TEST(DeepWheel, PicturesAgreeAcrossTheSwitch)
 {
     auto f = makeExplorer(41, 31);
     f->MaxIter = 400;
-    for (const double halfWidth : {40e-15, 20e-15, 4e-15, 1e-15}) {
+    for (const double halfWidth : {80e-15, 40e-15, 4e-15, 1e-15}) {
         SCOPED_TRACE(halfWidth);
         const explorer::PlaneView view{-halfWidth, halfWidth, 1 - halfWidth * 0.75,
                                        1 + halfWidth * 0.75};
@@ -260,7 +260,11 @@ TEST(DeepWheel, PicturesAgreeAcrossTheSwitch)
             explorer::ShowAndDraw(*f, view);
         EXPECT_EQ(f->Deep.current(*f) != nullptr, deepPass);
         // Doubles this close to their limit round a little in the orbits.
-        EXPECT_GE(agreement(*f, *deepView), deepPass ? 0.995 : 0.98);
+        // (against the view the window drew: a double view's fields rewrite
+        // may move its last digits)
+        const auto drawn = explorer::DeepViewState::ofDoubles(f->shownView());
+        ASSERT_TRUE(drawn);
+        EXPECT_GE(agreement(*f, deepPass ? *deepView : *drawn), deepPass ? 0.995 : 0.98);
     }
 }
 
@@ -382,4 +386,3 @@ TEST(DeepSelection, BandFramesItsPixelsAndEscapeRestores)
     EXPECT_TRUE(sameBounds(currentDeep(*f), v));
     EXPECT_TRUE(sameNumber(f->Text2->Text(), v.boundText(1)));
 }
-

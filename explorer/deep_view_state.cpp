@@ -140,9 +140,15 @@ bool DeepViewState::fieldTyped(Form1& form, int which, const std::string& text)
     std::string error;
     if (typed && which < 4) {
         // As text, so that the view shows at least the digits typed.
+        // Over a double view, the other bounds as their fields show them:
+        // what the user sees is what is typed against (not a rewrite's
+        // hidden last digits).
+        const tk::TextBox* shown[] = {form.Text1, form.Text2, form.Text3, form.Text4};
         std::array<std::string, 4> b;
         for (int i = 0; i < 4; ++i)
-            b[std::size_t(i)] = i == which ? text : base->boundText(i);
+            b[std::size_t(i)] = i == which ? text
+                                : deepNow  ? base->boundText(i)
+                                           : shown[i]->Text().toStdString();
         next = DeepView::fromText(b[0], b[1], b[2], b[3], &error);
     } else if (typed) {
         // An extent: the axis keeps its centre.
@@ -184,8 +190,14 @@ bool DeepViewState::fieldTyped(Form1& form, int which, const std::string& text)
     // A deep view keeps every digit of the other bounds while a number is
     // being typed (half-typed text changes nothing); whether it still needs
     // to be deep is decided when the fields are written or a pass starts.
-    if (next)
+    if (next) {
         show(form, *next);
+    } else if (typed) {
+        // A whole number the deep view cannot take (no width or no height):
+        // the view goes back to doubles and the handlers take it as always.
+        clear();
+        return false;
+    }
     return true;
 }
 
@@ -207,8 +219,11 @@ bool DeepViewState::writeFields(Form1& form)
         const tk::ScopeExit done{[&] { writing_ = false; }};
         tk::TextBox* boxes[] = {form.Text1, form.Text2, form.Text3,
                                 form.Text4, form.Text5, form.Text6};
-        for (int i = 0; i < 6; ++i)
-            boxes[i]->setText(QString::fromStdString(texts[std::size_t(i)]));
+        for (int i = 0; i < 6; ++i) {
+            // As the double fields show numbers: a space where the sign goes.
+            const std::string& t = texts[std::size_t(i)];
+            boxes[i]->setText(QString::fromStdString(t.starts_with('-') ? t : ' ' + t));
+        }
     }
     show(form, view);
     return true;

@@ -34,8 +34,8 @@ inline constexpr const char* DeepYMax = "ZelmarDeepYMax";
 struct SavedView {
     PlaneView view;
     std::int32_t maxIter;
-    QStringList fields;                 // as the fields showed the view; may be empty
-    std::optional<deep::DeepView> deep; // every digit of a deep view
+    QStringList fields; // as the fields showed the view; may be empty
+    std::optional<deep::DeepView> deep = std::nullopt; // every digit of a deep view
 };
 
 // The view in a PNG file's chunks; nothing when any is missing or unusable.

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <optional>
 #include <cstdio>
 #include <thread>
 
@@ -124,7 +125,13 @@ void renderOne(CommandLine c)
     PlaneRect view = c.view.value_or(PlaneRect{-4, 4, -3, 3});
     std::int32_t maxIter = c.iterations.value_or(DefaultIterations);
     if (!c.openView.empty()) {
-        const auto saved = ReadSavedView(path(c.openView));
+        // A file that cannot be read at all (missing, a folder, hostile) is
+        // refused in the same words as one that carries no view.
+        std::optional<SavedView> saved;
+        try {
+            saved = ReadSavedView(path(c.openView));
+        } catch (const tk::RuntimeError&) {
+        }
         if (!saved)
             throw Failure{1, "'" + c.openView +
                                  "' cannot be read as a view (only PNG files from Export "

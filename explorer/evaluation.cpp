@@ -23,7 +23,9 @@ std::int32_t Form1::ZelmarPoint(std::int32_t DoX, std::int32_t DoY)
     if (DoX < 0 || DoX > LastCol || DoY < 0 || DoY > LastRow)
         return 1; // a caller error; nothing outside the grids is touched
     std::int32_t level;
-    if (Engine.known(DoX, DoY) || Engine.settle(DoX, DoY)) {
+    if (DeepPass.active()) [[unlikely]] {
+        level = DeepPass.level(DoX, DoY); // a deep view's pass: worked out before its rows
+    } else if (Engine.known(DoX, DoY) || Engine.settle(DoX, DoY)) {
         level = Engine.level(DoX, DoY);
     } else {
         if (Engine.armed()) [[unlikely]]

@@ -26,8 +26,9 @@ QStringList FieldTexts(const Form1& form)
 void ShowAndDraw(Form1& form, const PlaneView& view, const QStringList* fields)
 {
     // A drag in progress owns the canvas until its release.
-    if (form.CornerDrag != False || form.CenterDrag != False)
+    if (form.isDragging())
         return;
+    form.Deep.clear();
     const auto setBounds = [&] {
         form.XMin = view.xMin;
         form.XMax = view.xMax;
@@ -40,6 +41,7 @@ void ShowAndDraw(Form1& form, const PlaneView& view, const QStringList* fields)
         // the handlers leave are then replaced by the view itself.
         tk::TextBox* boxes[] = {form.Text1, form.Text2, form.Text3,
                                 form.Text4, form.Text5, form.Text6};
+        const DeepViewState::PlainWrite plain(form.Deep);
         for (int i = 0; i < 6; ++i)
             boxes[i]->setText((*fields)[i]);
         setBounds();
@@ -54,11 +56,39 @@ void ShowAndDraw(Form1& form, const PlaneView& view, const QStringList* fields)
     form.Command1_Click();
 }
 
+void ShowAndDraw(Form1& form, const deep::DeepView& view)
+{
+    if (form.isDragging())
+        return;
+    form.Deep.show(form, view);
+    form.FieldsStale = True;
+    form.UpdateXY();
+    form.Command1_Click();
+}
+
+void ShowAndDraw(Form1& form, const KeptView& view, const QStringList* fields)
+{
+    if (view.deep)
+        ShowAndDraw(form, *view.deep);
+    else
+        ShowAndDraw(form, view.plane, fields);
+}
+
+namespace {
+
+std::optional<deep::DeepView> deepOf(const Form1& form)
+{
+    const deep::DeepView* current = form.Deep.current(form);
+    return current ? std::optional<deep::DeepView>(*current) : std::nullopt;
+}
+
+} // namespace
+
 ExplorerFeatures::ExplorerFeatures(Form1& form) : QObject(&form), form_(form)
 {
     IterationsMenu = new tk::MenuItem(QStringLiteral("&Iterations..."), QKeySequence(), 0, &form);
     form.OptionsMenu->addAction(IterationsMenu);
-    tk::Handle(IterationsMenu, &tk::MenuItem::Click, this, &ExplorerFeatures::IterationsMenu_Click);
+    tk::Handle(IterationsMenu, &tk::MenuItem::Click, this, &ExplorerFeatures::chooseIterations);
 
     QMenu* viewMenu = form.addMenu(QStringLiteral("&View"));
     History = new ViewHistory(form, viewMenu);
@@ -68,6 +98,13 @@ ExplorerFeatures::ExplorerFeatures(Form1& form) : QObject(&form), form_(form)
     Labels = new FieldLabels(form);
     new FieldEnter(form);
 
+    // A deep view's fields hold as many digits as it needs, far beyond a
+    // line edit's default limit (which would cut them silently).
+    for (tk::TextBox* box :
+         {form.Text1, form.Text2, form.Text3, form.Text4, form.Text5, form.Text6})
+        box->setMaxLength(int(deep::MaxFieldCharacters));
+    form.DeepPass.onProgress = [this](const DeepRender::Progress& p) { Status->deepProgress(p); };
+    form.DeepPass.onLevels = [this](const deep::DeepLevels& l) { Status->deepLevelsDone(l); };
     connect(&form, &Form1::viewChosen, this, &ExplorerFeatures::viewChosen);
     connect(&form, &Form1::restartMerged, this, &ExplorerFeatures::restartMerged);
     connect(&form, &Form1::passStarting, Status, &StatusLine::passStarting);
@@ -77,7 +114,7 @@ ExplorerFeatures::ExplorerFeatures(Form1& form) : QObject(&form), form_(form)
     connect(&form, &Form1::passResumed, Status, &StatusLine::passResumed);
 }
 
-void ExplorerFeatures::IterationsMenu_Click(std::int16_t)
+void ExplorerFeatures::chooseIterations()
 {
     if (const auto limit = IterationDialog::ask(form_.MaxIter, &form_))
         form_.MaxIter = *limit;
@@ -85,17 +122,20 @@ void ExplorerFeatures::IterationsMenu_Click(std::int16_t)
 
 void ExplorerFeatures::viewChosen()
 {
-    drawnView_ = PlaneView{form_.XMin, form_.XMax, form_.YMin, form_.YMax};
+    drawnView_ = form_.shownView();
     askedView_ = drawnView_;
+    drawnDeep_ = deepOf(form_);
+    askedDeep_ = drawnDeep_;
     drawnFields_ = FieldTexts(form_);
     drawnMaxIter_ = form_.MaxIter;
-    History->record(*drawnView_, drawnFields_, drawnMaxIter_);
+    History->record(*drawnView_, drawnFields_, drawnMaxIter_, drawnDeep_);
     Status->viewDrawn();
 }
 
 void ExplorerFeatures::restartMerged()
 {
-    askedView_ = PlaneView{form_.XMin, form_.XMax, form_.YMin, form_.YMax};
+    askedView_ = form_.shownView();
+    askedDeep_ = deepOf(form_);
 }
 
 } // namespace explorer

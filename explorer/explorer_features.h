@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "explorer/engine/deep/deep_view.h"
 #include "plane_view.h"
 
 namespace tk {
@@ -33,6 +34,18 @@ class FieldLabels;
 // instead and the bounds exactly as they were: a rewrite by UpdateXY can
 // move the last digits, and a view taken back must be the very same.
 void ShowAndDraw(Form1& form, const PlaneView& view, const QStringList* fields = nullptr);
+// The same for a view deeper than doubles resolve: the bounds keep every
+// digit, and the fields show the digits the view needs.
+void ShowAndDraw(Form1& form, const deep::DeepView& view);
+// A view as the features keep it: its doubles, and the deep view when the
+// bounds stood for one.
+struct KeptView {
+    PlaneView plane;
+    std::optional<deep::DeepView> deep;
+};
+// Draws a kept view: the deep one if there is one, else the doubles (with
+// the fields' texts, if given).
+void ShowAndDraw(Form1& form, const KeptView& view, const QStringList* fields);
 
 // The six fields' texts, Text1 to Text6.
 QStringList FieldTexts(const Form1& form);
@@ -43,7 +56,7 @@ public:
     explicit ExplorerFeatures(Form1& form);
 
     // Options > Iterations...
-    void IterationsMenu_Click(std::int16_t Index);
+    void chooseIterations();
 
     // The view the last pass started drawing (what the canvas shows once the
     // pass is through), and the iteration limit it used; empty before the
@@ -55,6 +68,9 @@ public:
     // whose restart was coalesced and has not begun yet. Zooms build on it,
     // so that none asked for during a pass is lost.
     const std::optional<PlaneView>& askedView() const { return askedView_; }
+    // The deep views of those two, when they were deep.
+    const std::optional<deep::DeepView>& drawnDeepView() const { return drawnDeep_; }
+    const std::optional<deep::DeepView>& askedDeepView() const { return askedDeep_; }
 
     tk::MenuItem* IterationsMenu;
     ViewHistory* History;
@@ -69,6 +85,7 @@ private:
 
     Form1& form_;
     std::optional<PlaneView> drawnView_, askedView_;
+    std::optional<deep::DeepView> drawnDeep_, askedDeep_;
     QStringList drawnFields_;
     std::int32_t drawnMaxIter_ = 0;
 };

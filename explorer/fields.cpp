@@ -16,6 +16,11 @@ void Form1::UpdateXY()
 {
     if (FieldsStale == False)
         return;
+    if (Deep.writeFields(*this)) { // a deep view: every digit it needs
+        FieldsStale = False;
+        return;
+    }
+    const DeepViewState::PlainWrite plain(Deep);
     Text1->setText(tk::Str(XMin));
     Text2->setText(tk::Str(XMax));
     Text3->setText(tk::Str(YMin));
@@ -36,11 +41,23 @@ bool Form1::ViewFitsCanvas(const PlaneView& view) const
            std::isfinite(height / rows);
 }
 
+// A field typed over a deep view, or typed into one, is the deep view's to
+// take (in MPFR, with the lock); a double view keeps the handlers below.
+bool Form1::takenDeep(int field, const tk::TextBox* box)
+{
+    if (!Deep.fieldTyped(*this, field, box->Text().toStdString()))
+        return false;
+    FieldsStale = True;
+    return true;
+}
+
 // Bound fields: the typed value replaces the bound at every keystroke, and
 // with the lock on the other axis follows at once.
 
 void Form1::Text1_change()
 {
+    if (takenDeep(0, Text1))
+        return;
     XMin = tk::Val(Text1->Text());
     if (KeepRatio == True)
         AdjustY();
@@ -49,6 +66,8 @@ void Form1::Text1_change()
 
 void Form1::Text2_Change()
 {
+    if (takenDeep(1, Text2))
+        return;
     XMax = tk::Val(Text2->Text());
     if (KeepRatio == True)
         AdjustY();
@@ -57,6 +76,8 @@ void Form1::Text2_Change()
 
 void Form1::Text3_Change()
 {
+    if (takenDeep(2, Text3))
+        return;
     YMin = tk::Val(Text3->Text());
     if (KeepRatio == True)
         AdjustX();
@@ -65,6 +86,8 @@ void Form1::Text3_Change()
 
 void Form1::Text4_Change()
 {
+    if (takenDeep(3, Text4))
+        return;
     YMax = tk::Val(Text4->Text());
     if (KeepRatio == True)
         AdjustX();
@@ -77,6 +100,8 @@ void Form1::Text4_Change()
 
 void Form1::Text5_Change()
 {
+    if (takenDeep(4, Text5))
+        return;
     MidPoint = (XMax - XMin) / 2 + XMin;
     tk::CheckFloat(MidPoint);
     HalfSize = tk::CheckFloat(tk::Val(Text5->Text()) / 2);
@@ -91,6 +116,8 @@ void Form1::Text5_Change()
 
 void Form1::Text6_Change()
 {
+    if (takenDeep(5, Text6))
+        return;
     MidPoint = (YMax - YMin) / 2 + YMin;
     tk::CheckFloat(MidPoint);
     HalfSize = tk::CheckFloat(tk::Val(Text6->Text()) / 2);

@@ -9,6 +9,8 @@
 #include <memory>
 #include <vector>
 
+#include "deep_render.h"
+#include "deep_view_state.h"
 #include "engine/level_engine.h"
 #include "pass_nesting.h"
 #include "plane_view.h"
@@ -155,11 +157,23 @@ public:
     // fields and the status line as they were.
     bool ViewFitsCanvas(const PlaneView& view) const;
 
+    // Whether a rubber-band drag is in progress (it owns the canvas until
+    // its release), and the view the double bounds give now.
+    bool isDragging() const { return CornerDrag != False || CenterDrag != False; }
+    PlaneView shownView() const { return {XMin, XMax, YMin, YMax}; }
+
+    // Views deeper than doubles resolve: the bounds at any precision
+    // (deep_view_state.h), and the levels of a pass over such a view, worked
+    // out off this thread (deep_render.h).
+    DeepViewState Deep;
+    DeepRender DeepPass;
+
 private:
     void createControls();
     void connectHandlers();
     void drawBox(float x1, float y1, float x2, float y2);
     void eraseBoxAndRestoreView();
+    bool takenDeep(int field, const tk::TextBox* box);
 
     // ---- Render speed: the pass in steps, and its engine ----
     // (render.cpp, evaluation.cpp.) DoIt is PrepareGrids, the canvas clear,

@@ -137,10 +137,10 @@ void Form1::Form_Load()
                                                     1, 1, 0, -1, -1, -1, 0, 1};
     std::copy(std::begin(Directions), std::end(Directions), DirTable);
 
-    XMin = -4;
-    XMax = 4;
-    YMin = -3;
-    YMax = 3;
+    XMin = StartView.xMin;
+    XMax = StartView.xMax;
+    YMin = StartView.yMin;
+    YMax = StartView.yMax;
 
     Running = False;
     KeepRatio = True;

@@ -31,6 +31,11 @@ void Form1::RatioCheck_Click(std::int16_t /*Index*/)
     RatioCheck->setChecked(KeepRatio != False);
     if (KeepRatio == False)
         return;
+    if (Deep.lockRatio(*this)) { // a deep view reshaped in MPFR
+        FieldsStale = True;
+        UpdateXY();
+        return;
+    }
     // Widen whichever side is too narrow; a view already 4:3 (as the
     // start-up view is, exactly, in doubles) goes through AdjustX unchanged.
     if (tk::CheckFloat(XMax - XMin) > tk::CheckFloat(tk::CheckFloat(YMax - YMin) * (4.0 / 3.0)))

@@ -90,7 +90,8 @@ void Form1::ComputeCoordinates()
         XValues[std::size_t(col)] = u;
         u = tk::CheckFloat(u + dx);
     }
-    Engine.arm(XValues, YValues, MaxIter, ColorCycle);
+    if (!DeepPass.takesPass(*this))
+        Engine.arm(XValues, YValues, MaxIter, ColorCycle);
 }
 
 namespace {
@@ -168,7 +169,10 @@ void Form1::EvaluateRow(std::int32_t row)
 
 void Form1::DoIt()
 {
-    const tk::ScopeExit release{[&] { Engine.release(); }};
+    const tk::ScopeExit release{[&] {
+        Engine.release();
+        DeepPass.release();
+    }};
     // Inside a row the window answers the window system from the engine's
     // waits and the trace's walk; an outer pass's hook comes back after.
     const std::function<void()> outerHook = Engine.waitHook();
@@ -181,6 +185,8 @@ void Form1::DoIt()
         Picture1->Cls();
         ComputeCoordinates();
         emit viewChosen();
+        if (!DeepPass.computeLevels(*this))
+            return; // a newer pass drew over this one while its levels were worked out
         // The palette as canvas pixels, converted once; each row then goes
         // from its levels into the canvas's scan line in one step, and
         // reaches the screen with the row's Refresh.

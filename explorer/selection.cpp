@@ -44,6 +44,7 @@ void Form1::eraseBoxAndRestoreView()
     XMax = SavedXMax;
     YMin = SavedYMin;
     YMax = SavedYMax;
+    Deep.restoreSelection(*this);
 }
 
 // The rectangle from its opposite corner (x1, y1) to its moving corner
@@ -77,6 +78,7 @@ void Form1::Picture1_MouseDown(std::int16_t Button, std::int16_t /*Shift*/, floa
         SavedXMax = XMax;
         SavedYMin = YMin;
         SavedYMax = YMax;
+        Deep.saveForSelection(*this);
     }
 
     if (Button & 1) {
@@ -162,16 +164,19 @@ void Form1::Picture1_MouseUp(std::int16_t Button, std::int16_t /*Shift*/, float 
     // The inverse of the pass's pixel mapping (column i shows XMin + i * dx,
     // row j shows YMax + j * dy), all four from the bounds before the
     // release, so the edge pixels become the new first and last ones.
-    const double dx = tk::Divide(tk::CheckFloat(XMax - XMin), LastCol);
-    const double dy = tk::Divide(tk::CheckFloat(YMin - YMax), LastRow);
-    const double newXMin = tk::CheckFloat(XMin + tk::CheckFloat(left * dx));
-    const double newXMax = tk::CheckFloat(XMin + tk::CheckFloat(right * dx));
-    const double newYMax = tk::CheckFloat(YMax + tk::CheckFloat(top * dy));
-    const double newYMin = tk::CheckFloat(YMax + tk::CheckFloat(bottom * dy));
-    XMin = newXMin;
-    XMax = newXMax;
-    YMax = newYMax;
-    YMin = newYMin;
+    // A deep view, or a band framing one, is worked out in MPFR.
+    if (!Deep.selectionReleased(*this, left, right, top, bottom)) {
+        const double dx = tk::Divide(tk::CheckFloat(XMax - XMin), LastCol);
+        const double dy = tk::Divide(tk::CheckFloat(YMin - YMax), LastRow);
+        const double newXMin = tk::CheckFloat(XMin + tk::CheckFloat(left * dx));
+        const double newXMax = tk::CheckFloat(XMin + tk::CheckFloat(right * dx));
+        const double newYMax = tk::CheckFloat(YMax + tk::CheckFloat(top * dy));
+        const double newYMin = tk::CheckFloat(YMax + tk::CheckFloat(bottom * dy));
+        XMin = newXMin;
+        XMax = newXMax;
+        YMax = newYMax;
+        YMin = newYMin;
+    }
     UpdateXY();
 
     Picture1->setMousePointer(tk::PointerCross);

@@ -148,7 +148,9 @@ void StatusLine::passEnded()
 
 void StatusLine::viewDrawn()
 {
-    if (const auto& v = features_.drawnView())
+    if (const auto& deepView = features_.drawnDeepView())
+        view_ = deepViewText(*deepView, form_.LastCol, form_.LastRow);
+    else if (const auto& v = features_.drawnView())
         view_ = viewText(*v, form_.LastCol, form_.LastRow);
     pointerAgain();
     refresh();
@@ -173,8 +175,12 @@ void StatusLine::pointerAgain()
 void StatusLine::pointerAt(float x, float y)
 {
     pointer_ = {x, y};
-    const PlaneView shown =
-        features_.drawnView().value_or(PlaneView{form_.XMin, form_.XMax, form_.YMin, form_.YMax});
+    if (const auto& deepView = features_.drawnDeepView()) {
+        point_ = deepPointText(*deepView, x, y, form_.LastCol, form_.LastRow);
+        refresh();
+        return;
+    }
+    const PlaneView shown = features_.drawnView().value_or(form_.shownView());
     const int col = int(std::lround(x)), row = int(std::lround(y));
     // On a drawn canvas the pass's own plane values; else worked out from
     // the view.

@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "deep_render.h"
 #include "plane_view.h"
 
 class QLabel;
@@ -44,6 +45,13 @@ public:
     static bool beyondPrecision(const PlaneView& view, int lastCol, int lastRow);
     static QString startHint() { return QStringLiteral("Press Go to draw the view."); }
     static QString progressText(int rowsDone, int rows, double seconds);
+    // A deep view: its magnification and the precision its pass works at.
+    static QString deepViewText(const deep::DeepView& view, int lastCol, int lastRow);
+    static QString deepProgressText(const DeepRender::Progress& progress);
+    // The plane point at canvas position (x, y) of a deep view, with the
+    // digits that tell neighbouring pixels apart.
+    static QString deepPointText(const deep::DeepView& view, float x, float y, int lastCol,
+                                 int lastRow);
 
     QLabel* label() const { return label_; }
     QString text() const;
@@ -55,6 +63,9 @@ public:
     void rowDrawn(std::int32_t row);
     void passPaused();
     void passResumed();
+    // A deep pass's levels: their progress, then what they took.
+    void deepProgress(const DeepRender::Progress& progress);
+    void deepLevelsDone(const deep::DeepLevels& levels);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

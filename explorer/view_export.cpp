@@ -43,11 +43,11 @@ ViewExport::ViewExport(Form1& form, const ExplorerFeatures& features)
     form.FileMenu->addSeparator();
     form.FileMenu->addAction(ExportMenu);
     form.FileMenu->addAction(OpenViewMenu);
-    tk::Handle(ExportMenu, &tk::MenuItem::Click, this, &ViewExport::ExportMenu_Click);
-    tk::Handle(OpenViewMenu, &tk::MenuItem::Click, this, &ViewExport::OpenViewMenu_Click);
+    tk::Handle(ExportMenu, &tk::MenuItem::Click, this, &ViewExport::exportView);
+    tk::Handle(OpenViewMenu, &tk::MenuItem::Click, this, &ViewExport::openView);
 }
 
-void ViewExport::ExportMenu_Click(std::int16_t)
+void ViewExport::exportView()
 {
     const auto& view = features_.drawnView();
     if (!view || form_.LevelGrid.empty())
@@ -56,8 +56,8 @@ void ViewExport::ExportMenu_Click(std::int16_t)
                                               "Press Go to draw one."));
     // Taken before the dialog: a pass that runs while it is open (a paused
     // one resumed from the keyboard) changes what "the last view" is.
-    const QImage image =
-        ViewImage(form_, {*view, features_.drawnMaxIter(), features_.drawnFields()});
+    const QImage image = ViewImage(form_, {*view, features_.drawnMaxIter(), features_.drawnFields(),
+                                           features_.drawnDeepView()});
     Dialog.setFilter(PngFilter);
     Dialog.setDefaultExt(QStringLiteral("png"), QStringLiteral("view"));
     if (!Dialog.ShowSave())
@@ -65,7 +65,7 @@ void ViewExport::ExportMenu_Click(std::int16_t)
     tk::SavePicture(image, Dialog.FileName(), "png");
 }
 
-void ViewExport::OpenViewMenu_Click(std::int16_t)
+void ViewExport::openView()
 {
     Dialog.setFilter(PngFilter);
     if (!Dialog.ShowOpen())
@@ -88,7 +88,7 @@ void ViewExport::OpenViewMenu_Click(std::int16_t)
                                               "lie beyond the range of numbers.")
                                    .arg(fileName));
     form_.MaxIter = saved->maxIter;
-    ShowAndDraw(form_, saved->view, &saved->fields);
+    ShowAndDraw(form_, KeptView{saved->view, saved->deep}, &saved->fields);
 }
 
 } // namespace explorer

@@ -33,8 +33,8 @@ class ViewExport : public QObject {
 public:
     ViewExport(Form1& form, const ExplorerFeatures& features);
 
-    void ExportMenu_Click(std::int16_t Index);
-    void OpenViewMenu_Click(std::int16_t Index);
+    void exportView();
+    void openView();
 
     tk::MenuItem* ExportMenu;
     tk::MenuItem* OpenViewMenu;

@@ -32,13 +32,30 @@ std::optional<SavedView> SavedViewFromTexts(const std::map<QString, QString>& te
         maxIter > IterationDialog::Highest)
         return std::nullopt;
     const PlaneView view{*xMin, *xMax, *yMin, *yMax};
+    std::optional<deep::DeepView> deepView;
+    if (!text(chunk::DeepXMin).isEmpty()) {
+        // Deep bounds that do not read are refused with the file, rather
+        // than drawn as their nearest doubles.
+        deepView = deep::DeepView::fromText(
+            text(chunk::DeepXMin).toStdString(), text(chunk::DeepXMax).toStdString(),
+            text(chunk::DeepYMin).toStdString(), text(chunk::DeepYMax).toStdString());
+        if (!deepView)
+            return std::nullopt;
+        const QStringList deepFields = [&] {
+            QStringList list;
+            for (const std::string& f : deepView->fields())
+                list << QString::fromStdString(f);
+            return list;
+        }();
+        return SavedView{view, maxIter, deepFields, deepView};
+    }
     QStringList fields = text(chunk::Fields).split(QLatin1Char(';'));
     // Extents beyond the doubles have no texts; Open View refuses the view.
     if (!std::isfinite(view.xMax - view.xMin) || !std::isfinite(view.yMax - view.yMin))
         fields.clear();
     else if (!FieldsReadAs(fields, view))
         fields = FieldsFromBounds(view);
-    return SavedView{view, maxIter, fields};
+    return SavedView{view, maxIter, fields, std::nullopt};
 }
 
 bool FieldsReadAs(const QStringList& fields, const PlaneView& view)

@@ -9,6 +9,7 @@
 #include <map>
 #include <optional>
 
+#include "explorer/engine/deep/deep_view.h"
 #include "plane_view.h"
 
 namespace explorer {
@@ -22,12 +23,19 @@ inline constexpr const char* YMin = "ZelmarYMin";
 inline constexpr const char* YMax = "ZelmarYMax";
 inline constexpr const char* MaxIter = "ZelmarMaxIter";
 inline constexpr const char* Fields = "ZelmarFields"; // the six texts, separated by ';'
+// A view deeper than doubles resolve also carries its four bounds in full
+// decimal digits (the double chunks above stay, their nearest doubles).
+inline constexpr const char* DeepXMin = "ZelmarDeepXMin";
+inline constexpr const char* DeepXMax = "ZelmarDeepXMax";
+inline constexpr const char* DeepYMin = "ZelmarDeepYMin";
+inline constexpr const char* DeepYMax = "ZelmarDeepYMax";
 } // namespace chunk
 
 struct SavedView {
     PlaneView view;
     std::int32_t maxIter;
     QStringList fields; // as the fields showed the view; may be empty
+    std::optional<deep::DeepView> deep = std::nullopt; // every digit of a deep view
 };
 
 // The view in a PNG file's chunks; nothing when any is missing or unusable.

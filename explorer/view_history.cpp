@@ -22,25 +22,39 @@ ViewHistory::ViewHistory(Form1& form, QMenu* viewMenu) : QObject(&form), form_(f
         new tk::MenuItem(QStringLiteral("&Home"), QKeySequence(Qt::ALT | Qt::Key_Home), 0, this);
     for (tk::MenuItem* item : {BackMenu, ForwardMenu, HomeMenu})
         viewMenu->addAction(item);
-    tk::Handle(BackMenu, &tk::MenuItem::Click, this, &ViewHistory::Back_Click);
-    tk::Handle(ForwardMenu, &tk::MenuItem::Click, this, &ViewHistory::Forward_Click);
-    tk::Handle(HomeMenu, &tk::MenuItem::Click, this, &ViewHistory::Home_Click);
+    tk::Handle(BackMenu, &tk::MenuItem::Click, this, &ViewHistory::goBack);
+    tk::Handle(ForwardMenu, &tk::MenuItem::Click, this, &ViewHistory::goForward);
+    tk::Handle(HomeMenu, &tk::MenuItem::Click, this, &ViewHistory::goHome);
     updateItems();
 }
 
-void ViewHistory::record(const PlaneView& view, const QStringList& fields, std::int32_t maxIter)
+namespace {
+
+// Deep views whose doubles agree may still differ in their later digits.
+bool sameView(const ViewHistory::Entry& entry, const PlaneView& view,
+              const std::optional<deep::DeepView>& deepView)
+{
+    if (entry.view != view || entry.deep.has_value() != deepView.has_value())
+        return false;
+    return !deepView || entry.deep->fields() == deepView->fields();
+}
+
+} // namespace
+
+void ViewHistory::record(const PlaneView& view, const QStringList& fields, std::int32_t maxIter,
+                         const std::optional<deep::DeepView>& deepView)
 {
     if (replacePending_) {
         replacePending_ = false;
-        views_[current_] = {view, fields, maxIter};
+        views_[current_] = {view, fields, maxIter, deepView};
     } else if (views_.empty()) {
-        views_.push_back({view, fields, maxIter});
+        views_.push_back({view, fields, maxIter, deepView});
         current_ = 0;
-    } else if (views_[current_].view != view || views_[current_].maxIter != maxIter) {
+    } else if (!sameView(views_[current_], view, deepView) || views_[current_].maxIter != maxIter) {
         // A restart of the same view at the same limit is not a new step;
         // at another limit it is, so that Back shows the old picture.
         views_.resize(current_ + 1);
-        views_.push_back({view, fields, maxIter});
+        views_.push_back({view, fields, maxIter, deepView});
         if (views_.size() > Capacity)
             views_.erase(views_.begin());
         current_ = views_.size() - 1;
@@ -48,19 +62,19 @@ void ViewHistory::record(const PlaneView& view, const QStringList& fields, std::
     updateItems();
 }
 
-void ViewHistory::Back_Click(std::int16_t)
+void ViewHistory::goBack()
 {
     if (!views_.empty() && current_ > 0)
         goTo(current_ - 1);
 }
 
-void ViewHistory::Forward_Click(std::int16_t)
+void ViewHistory::goForward()
 {
     if (current_ + 1 < views_.size())
         goTo(current_ + 1);
 }
 
-void ViewHistory::Home_Click(std::int16_t)
+void ViewHistory::goHome()
 {
     // Home is a new view like any other: it follows the current one.
     ShowAndDraw(form_, StartView);
@@ -73,9 +87,9 @@ void ViewHistory::goTo(std::size_t index)
     updateItems();
     // A copy: the pass started here records into the history.
     const Entry entry = views_[index];
-    if (form_.CornerDrag == False && form_.CenterDrag == False)
+    if (!form_.isDragging())
         form_.MaxIter = entry.maxIter; // a drag in progress keeps everything
-    ShowAndDraw(form_, entry.view, &entry.fields);
+    ShowAndDraw(form_, KeptView{entry.view, entry.deep}, &entry.fields);
     // A pass that did not start (a drag in progress) leaves nothing to
     // replace.
     replacePending_ = false;

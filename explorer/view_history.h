@@ -10,8 +10,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
+#include "explorer/engine/deep/deep_view.h"
 #include "plane_view.h"
 
 class QMenu;
@@ -32,18 +34,21 @@ public:
 
     ViewHistory(Form1& form, QMenu* viewMenu);
 
-    // A pass is drawing `view`, which the fields show as `fields`, at the
-    // iteration limit `maxIter`.
-    void record(const PlaneView& view, const QStringList& fields, std::int32_t maxIter);
+    // A pass is drawing `view` (and `deepView`, when its bounds are
+    // deeper than doubles resolve), which the fields show as `fields`, at
+    // the iteration limit `maxIter`.
+    void record(const PlaneView& view, const QStringList& fields, std::int32_t maxIter,
+                const std::optional<deep::DeepView>& deepView = std::nullopt);
 
-    void Back_Click(std::int16_t Index);
-    void Forward_Click(std::int16_t Index);
-    void Home_Click(std::int16_t Index);
+    void goBack();
+    void goForward();
+    void goHome();
 
     struct Entry {
         PlaneView view;
         QStringList fields;
         std::int32_t maxIter;
+        std::optional<deep::DeepView> deep;
     };
     const std::vector<Entry>& views() const { return views_; }
     std::size_t current() const { return current_; }

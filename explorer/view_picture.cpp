@@ -26,6 +26,12 @@ QImage ViewPicture(const std::uint8_t* levels, const std::uint8_t* done, int wid
     image.setText(QString::fromLatin1(chunk::XMax), exact(saved.view.xMax));
     image.setText(QString::fromLatin1(chunk::YMin), exact(saved.view.yMin));
     image.setText(QString::fromLatin1(chunk::YMax), exact(saved.view.yMax));
+    if (saved.deep) {
+        const char* keys[] = {chunk::DeepXMin, chunk::DeepXMax, chunk::DeepYMin, chunk::DeepYMax};
+        for (int i = 0; i < 4; ++i)
+            image.setText(QString::fromLatin1(keys[i]),
+                          QString::fromStdString(saved.deep->boundText(i)));
+    }
     image.setText(QString::fromLatin1(chunk::MaxIter), QString::number(saved.maxIter));
     image.setText(QString::fromLatin1(chunk::Fields), saved.fields.join(QLatin1Char(';')));
     image.setText(QStringLiteral("Software"), QStringLiteral("Zelmar"));

@@ -12,6 +12,7 @@
 
 #include "explorer_features.h"
 #include "form1.h"
+#include "status_line.h"
 #include "toolkit/runtime_error.h"
 
 namespace explorer {
@@ -26,14 +27,43 @@ WheelZoom::WheelZoom(Form1& form, const ExplorerFeatures& features)
 
 void WheelZoom::zoomAt(QPointF pos, int notches)
 {
-    if (notches == 0 || form_.CornerDrag != False || form_.CenterDrag != False)
+    if (notches == 0 || form_.isDragging())
         return;
     // The last view asked for: during a burst the canvas may still show an
     // older one, but every notch builds on the one before.
-    const PlaneView shown =
-        features_.askedView().value_or(PlaneView{form_.XMin, form_.XMax, form_.YMin, form_.YMax});
+    const PlaneView shown = features_.askedView().value_or(form_.shownView());
     const int lastCol = form_.LastCol > 0 ? form_.LastCol : 1;
     const int lastRow = form_.LastRow > 0 ? form_.LastRow : 1;
+    // A deep view, or a zoom past what doubles resolve, goes on in MPFR.
+    std::optional<deep::DeepView> deepShown =
+        features_.askedView() ? features_.askedDeepView() : std::nullopt;
+    if (!features_.askedView())
+        if (const deep::DeepView* current = form_.Deep.current(form_))
+            deepShown = *current;
+    if (!deepShown) {
+        const PlaneView next =
+            shown.scaledAbout(shown.realAt(pos.x(), lastCol), shown.imagAt(pos.y(), lastRow),
+                              std::pow(NotchFactor, -notches));
+        if (StatusLine::beyondPrecision(next, lastCol, lastRow))
+            deepShown = DeepViewState::ofDoubles(shown);
+    }
+    if (deepShown) {
+        std::string error;
+        const auto next = DeepViewState::zoomedAbout(*deepShown, pos.x(), pos.y(), lastCol, lastRow,
+                                                     notches, &error);
+        if (!next)
+            throw tk::RuntimeError(tk::ErrBadInput, QString::fromStdString(error));
+        if (DeepViewState::beyondDoubles(*next, lastCol, lastRow)) {
+            ShowAndDraw(form_, *next);
+            return;
+        }
+        // Zoomed back out to where doubles resolve: their nearest doubles.
+        ShowAndDraw(form_, PlaneView{mpfr_get_d(next->xMin().get(), MPFR_RNDN),
+                                     mpfr_get_d(next->xMax().get(), MPFR_RNDN),
+                                     mpfr_get_d(next->yMin().get(), MPFR_RNDN),
+                                     mpfr_get_d(next->yMax().get(), MPFR_RNDN)});
+        return;
+    }
     const double re = shown.realAt(pos.x(), lastCol);
     const double im = shown.imagAt(pos.y(), lastRow);
     const PlaneView next = shown.scaledAbout(re, im, std::pow(NotchFactor, -notches));
@@ -45,7 +75,7 @@ void WheelZoom::zoomAt(QPointF pos, int notches)
 
 bool WheelZoom::cancelDrag()
 {
-    if (form_.CornerDrag == False && form_.CenterDrag == False)
+    if (!form_.isDragging())
         return false;
     form_.CornerDrag = False;
     form_.CenterDrag = False;
@@ -71,8 +101,7 @@ bool WheelZoom::eventFilter(QObject* watched, QEvent* event)
         return true;
     }
     if (event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
-        (form_.CornerDrag != False || form_.CenterDrag != False)) {
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && form_.isDragging()) {
         bool cancelled = false;
         tk::guarded([&] { cancelled = cancelDrag(); });
         return cancelled;

@@ -6,7 +6,10 @@
 # the fields, with the status line under the canvas. Stops only what it
 # started.
 #
-#   scripts/screenshot.sh [build-dir] [output.png] [exploring.png]
+# Last docs/zelmar-deep.png: a view 4e-100 wide about the boundary point c = i
+# at 2000 iterations, drawn by deep zoom.
+#
+#   scripts/screenshot.sh [build-dir] [output.png] [exploring.png] [deep.png]
 #
 # Needs Xvfb, openbox, xdotool and ImageMagick (make deps installs them).
 set -eu
@@ -15,6 +18,7 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${1:-$ROOT/build}
 OUT=${2:-$ROOT/docs/zelmar.png}
 OUT_DEEP=${3:-$ROOT/docs/zelmar-exploring.png}
+OUT_DEEPER=${4:-$ROOT/docs/zelmar-deep.png}
 ZELMAR=$BUILD/explorer/Zelmar
 [ -x "$ZELMAR" ] || { echo "no $ZELMAR: build first (make build)" >&2; exit 1; }
 
@@ -93,6 +97,7 @@ field() { # index (1 = Left ... 4 = Top) text
     FIELD_X=$(( (1024 + 768) / 2 ))
     FIELD_Y=$(( CANVAS_Y + ($1 - 1) * 30 + 22 ))
     [ "$1" -ge 3 ] && FIELD_Y=$((FIELD_Y + 10))
+    [ "$1" -ge 5 ] && FIELD_Y=$((FIELD_Y + 10))
     xdotool mousemove "$FIELD_X" "$FIELD_Y" click 1
     sleep 0.2
     xdotool key ctrl+a
@@ -113,3 +118,26 @@ xdotool mousemove 500 $((CANVAS_Y + 200))
 sleep 0.5
 import -window root -resize 75% -strip PNG24:"$OUT_DEEP"
 echo "wrote $OUT_DEEP ($(wc -c <"$OUT_DEEP") bytes)"
+
+# 4e-100 by 3e-100 about c = i. The Width field first: from then on the
+# view is deep and the fields take every digit; with the lock, the Top and
+# Bottom fields typed last settle the left and right edges.
+xdotool key alt+o
+sleep 0.3
+xdotool key i
+sleep 0.5
+xdotool key ctrl+a
+xdotool type --delay 20 2000
+xdotool key Return
+sleep 0.3
+field 5 4e-100
+field 1 -2e-100
+field 2 2e-100
+field 4 "1.$(printf '0%.0s' $(seq 99))15"
+field 3 "0.$(printf '9%.0s' $(seq 99))85"
+xdotool key alt+g
+wait_still
+xdotool mousemove 500 $((CANVAS_Y + 200))
+sleep 0.5
+import -window root -resize 75% -strip PNG24:"$OUT_DEEPER"
+echo "wrote $OUT_DEEPER ($(wc -c <"$OUT_DEEPER") bytes)"

@@ -19,7 +19,7 @@ SavedView SavedViewOf(const RenderRequest& r)
     const PlaneRect& v = r.view;
     QStringList fields{tk::Str(v.xMin), tk::Str(v.xMax),          tk::Str(v.yMin),
                        tk::Str(v.yMax), tk::Str(v.xMax - v.xMin), tk::Str(v.yMax - v.yMin)};
-    return {{v.xMin, v.xMax, v.yMin, v.yMax}, r.maxIter, fields};
+    return {{v.xMin, v.xMax, v.yMin, v.yMax}, r.maxIter, fields, std::nullopt};
 }
 
 } // namespace

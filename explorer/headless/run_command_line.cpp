@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <optional>
 #include <cstdio>
 #include <thread>
 

@@ -54,6 +54,19 @@ DeepView longView(int place, int length)
     return *v;
 }
 
+// A 4:3 view about 0.1 + 0.1i, inside the main cardioid, whose bounds first
+// differ at decimal place `place`: every pixel runs to the limit, so its
+// levels take long enough to be cancelled on any machine.
+DeepView interiorView(int place)
+{
+    const auto bound = [&](char last) {
+        return "0.1" + std::string(std::size_t(place - 2), '0') + last;
+    };
+    auto v = DeepView::fromText(bound('1'), bound('5'), bound('1'), bound('4'));
+    EXPECT_TRUE(v.has_value());
+    return *v;
+}
+
 // Whether two decimal texts are the same number (read far beyond their digits).
 bool sameNumber(const QString& a, const std::string& b)
 {
@@ -295,7 +308,7 @@ TEST(DeepPass, PauseThenRestartCancelsTheDeepComputation)
         });
         f->Command2_Click(); // waits here until the restart's pass sets "&Pause"
     });
-    explorer::ShowAndDraw(*f, longView(1000, 1010));
+    explorer::ShowAndDraw(*f, interiorView(1000));
     EXPECT_TRUE(paused);
     EXPECT_TRUE(homePressed);
     EXPECT_EQ(levelsArrived, 0);

@@ -17,6 +17,7 @@ public:
 
     Progress(Style style, std::int64_t totalRows);
     void setLabel(std::string label) { label_ = std::move(label); }
+    const std::string& label() const { return label_; }
     void advance(std::int64_t rows = 1);
     // Ends the bar's line (a final bar at what was reached).
     void finish();

@@ -119,21 +119,15 @@ const char* stageName(deep::DeepStage stage)
 
 QImage render(const RenderRequest& request, Progress& progress, const std::string& name)
 {
-    const std::string label = progress.label();
     try {
         return RenderViewPicture(
             request,
             [&] {
-                progress.setLabel(label);
                 progress.advance();
                 return stopSignal == 0;
             },
             [&](deep::DeepStage stage, double fraction) {
-                // Before a deep view's rows: its levels' stage on the bar.
-                const std::string at = "deep: " + std::string(stageName(stage)) + " " +
-                                       std::to_string(int(fraction * 100)) + " %";
-                progress.setLabel(label.empty() ? at : label + ", " + at);
-                progress.advance(0);
+                progress.stage("deep: " + std::string(stageName(stage)), int(fraction * 100));
                 return stopSignal == 0;
             });
     } catch (const RenderStopped&) {

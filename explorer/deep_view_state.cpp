@@ -9,6 +9,7 @@
 #include "form1.h"
 #include "toolkit/runtime_error.h"
 #include "toolkit/scope_exit.h"
+#include "view_file.h"
 
 namespace explorer {
 
@@ -72,27 +73,7 @@ void DeepViewState::show(Form1& form, const DeepView& view)
 
 bool DeepViewState::beyondDoubles(const DeepView& v, int lastCol, int lastRow)
 {
-    // Per axis: the spacing of its pixels against its largest coordinate,
-    // with the status line's threshold (1e-15). Bounds or extents beyond the
-    // doubles' range are the double handlers' to refuse (an overflow).
-    const auto axisBeyond = [](const Mpfr& lo, const Mpfr& hi, int last, bool& overflow) {
-        Mpfr largest(64), a(64), step(64);
-        mpfr_abs(largest.get(), lo.get(), MPFR_RNDN);
-        mpfr_abs(a.get(), hi.get(), MPFR_RNDN);
-        mpfr_max(largest.get(), largest.get(), a.get(), MPFR_RNDN);
-        mpfr_sub(step.get(), hi.get(), lo.get(), MPFR_RNDN);
-        mpfr_abs(step.get(), step.get(), MPFR_RNDN);
-        overflow = overflow || !std::isfinite(mpfr_get_d(largest.get(), MPFR_RNDN)) ||
-                   !std::isfinite(mpfr_get_d(step.get(), MPFR_RNDN));
-        mpfr_div_si(step.get(), step.get(), std::max(last, 1), MPFR_RNDN);
-        mpfr_div(a.get(), step.get(), largest.get(), MPFR_RNDN);
-        // Below a double's range the ratio reads as 0.
-        return mpfr_get_d(a.get(), MPFR_RNDN) < 1e-15;
-    };
-    bool overflow = false;
-    const bool x = axisBeyond(v.xMin(), v.xMax(), lastCol, overflow);
-    const bool y = axisBeyond(v.yMin(), v.yMax(), lastRow, overflow);
-    return !overflow && (x || y);
+    return deep::beyondDoubles(v, lastCol, lastRow);
 }
 
 std::optional<DeepView> DeepViewState::ofDoubles(const PlaneView& view)
@@ -213,17 +194,14 @@ bool DeepViewState::writeFields(Form1& form)
         return false;
     }
     const DeepView view = *deepNow;
-    const deep::FieldTexts texts = view.fields();
+    const QStringList texts = FieldsOfDeepView(view);
     {
         writing_ = true;
         const tk::ScopeExit done{[&] { writing_ = false; }};
         tk::TextBox* boxes[] = {form.Text1, form.Text2, form.Text3,
                                 form.Text4, form.Text5, form.Text6};
-        for (int i = 0; i < 6; ++i) {
-            // As the double fields show numbers: a space where the sign goes.
-            const std::string& t = texts[std::size_t(i)];
-            boxes[i]->setText(QString::fromStdString(t.starts_with('-') ? t : ' ' + t));
-        }
+        for (int i = 0; i < 6; ++i)
+            boxes[i]->setText(texts[i]);
     }
     show(form, view);
     return true;

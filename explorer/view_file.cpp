@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <set>
 
 #include "iteration_dialog.h"
 #include "toolkit/numbers.h"
@@ -11,7 +12,8 @@
 
 namespace explorer {
 
-std::optional<SavedView> SavedViewFromTexts(const std::map<QString, QString>& texts)
+std::optional<SavedView> SavedViewFromTexts(const std::map<QString, QString>& texts,
+                                            std::string* refusal)
 {
     const auto text = [&](const char* key) {
         const auto it = texts.find(QString::fromLatin1(key));
@@ -38,7 +40,7 @@ std::optional<SavedView> SavedViewFromTexts(const std::map<QString, QString>& te
         // than drawn as their nearest doubles.
         deepView = deep::DeepView::fromText(
             text(chunk::DeepXMin).toStdString(), text(chunk::DeepXMax).toStdString(),
-            text(chunk::DeepYMin).toStdString(), text(chunk::DeepYMax).toStdString());
+            text(chunk::DeepYMin).toStdString(), text(chunk::DeepYMax).toStdString(), refusal);
         if (!deepView)
             return std::nullopt;
         const QStringList deepFields = [&] {
@@ -89,9 +91,39 @@ QStringList FieldsFromBounds(const PlaneView& view)
             tk::Str(view.yMax - view.yMin)};
 }
 
+QStringList FieldsOfDeepView(const deep::DeepView& view)
+{
+    QStringList texts;
+    for (const std::string& t : view.fields())
+        texts << QString::fromStdString(t.starts_with('-') ? t : ' ' + t);
+    return texts;
+}
+
 std::optional<SavedView> ReadSavedView(const QString& fileName)
 {
-    return SavedViewFromTexts(tk::ReadPngTexts(fileName));
+    static const char* const deepKeys[] = {chunk::DeepXMin, chunk::DeepXMax, chunk::DeepYMin,
+                                           chunk::DeepYMax};
+    tk::LongPngTexts longTexts;
+    for (const char* key : deepKeys)
+        longTexts.keywords.push_back(QString::fromLatin1(key));
+    longTexts.bytes = MaxDeepChunkCharacters;
+    longTexts.totalBytes = 4 * qint64(MaxDeepChunkCharacters);
+    std::set<QString> overlong;
+    const auto texts = tk::ReadPngTexts(fileName, longTexts, overlong);
+    const auto refused = [&](const QString& why) {
+        return tk::RuntimeError(
+            tk::ErrBadInput,
+            QStringLiteral("'%1' holds a view the explorer cannot take: %2.").arg(fileName, why));
+    };
+    for (const char* key : deepKeys)
+        if (overlong.count(QString::fromLatin1(key)))
+            throw refused(QStringLiteral("its bounds have more than %1 characters")
+                              .arg(deep::MaxFieldCharacters));
+    std::string refusal;
+    auto saved = SavedViewFromTexts(texts, &refusal);
+    if (!saved && !refusal.empty() && texts.count(QString::fromLatin1(chunk::DeepXMin)))
+        throw refused(QString::fromStdString(refusal));
+    return saved;
 }
 
 } // namespace explorer

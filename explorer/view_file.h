@@ -31,6 +31,10 @@ inline constexpr const char* DeepYMin = "ZelmarDeepYMin";
 inline constexpr const char* DeepYMax = "ZelmarDeepYMax";
 } // namespace chunk
 
+// The deep chunks are read up to this many characters each (the fields'
+// limit and room for a sign, a point and an exponent).
+inline constexpr qsizetype MaxDeepChunkCharacters = qsizetype(deep::MaxFieldCharacters) + 64;
+
 struct SavedView {
     PlaneView view;
     std::int32_t maxIter;
@@ -44,10 +48,18 @@ struct SavedView {
 // is drawn (no fields when the extents are beyond the doubles: such a view
 // cannot be drawn). The file is read with File > Open's checks and raises
 // their errors.
+// A deep view beyond what the explorer takes (bounds longer than its fields
+// hold, deeper than it draws) raises ErrBadInput in words, rather than
+// being read as less than it is.
 std::optional<SavedView> ReadSavedView(const QString& fileName);
-std::optional<SavedView> SavedViewFromTexts(const std::map<QString, QString>& texts);
+// `refusal`, when given, gets why deep chunks that are there cannot be read.
+std::optional<SavedView> SavedViewFromTexts(const std::map<QString, QString>& texts,
+                                            std::string* refusal = nullptr);
 bool FieldsReadAs(const QStringList& fields, const PlaneView& view);
 // The six texts UpdateXY would write for these bounds.
 QStringList FieldsFromBounds(const PlaneView& view);
+// The six texts the fields show for a deep view: every digit it needs, and
+// a space where a minus sign would go, as for double views.
+QStringList FieldsOfDeepView(const deep::DeepView& view);
 
 } // namespace explorer

@@ -2,6 +2,7 @@
 #include "view_picture.h"
 
 #include "toolkit/picture_box.h"
+#include "toolkit/runtime_error.h"
 
 namespace explorer {
 
@@ -28,9 +29,18 @@ QImage ViewPicture(const std::uint8_t* levels, const std::uint8_t* done, int wid
     image.setText(QString::fromLatin1(chunk::YMax), exact(saved.view.yMax));
     if (saved.deep) {
         const char* keys[] = {chunk::DeepXMin, chunk::DeepXMax, chunk::DeepYMin, chunk::DeepYMax};
-        for (int i = 0; i < 4; ++i)
-            image.setText(QString::fromLatin1(keys[i]),
-                          QString::fromStdString(saved.deep->boundText(i)));
+        for (int i = 0; i < 4; ++i) {
+            const std::string text = saved.deep->boundText(i);
+            // Open View reads no more than this: a longer bound would make a
+            // file that cannot be opened again.
+            if (qsizetype(text.size()) > MaxDeepChunkCharacters)
+                throw tk::RuntimeError(
+                    tk::ErrBadInput,
+                    QStringLiteral("The view cannot be written: its bounds have more than %1 "
+                                   "characters, more than Open View reads back.")
+                        .arg(MaxDeepChunkCharacters));
+            image.setText(QString::fromLatin1(keys[i]), QString::fromStdString(text));
+        }
     }
     image.setText(QString::fromLatin1(chunk::MaxIter), QString::number(saved.maxIter));
     image.setText(QString::fromLatin1(chunk::Fields), saved.fields.join(QLatin1Char(';')));

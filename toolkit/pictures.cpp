@@ -91,7 +91,7 @@ bool startsAsPng(QFile& file)
 
 // The whole PNG file, checked; its size is bounded by what its header can
 // need before it is read.
-CheckedPng readCheckedPng(QFile& file, const QString& fileName)
+CheckedPng readCheckedPng(QFile& file, const QString& fileName, const LongPngTexts& longTexts = {})
 {
     const qint64 limit = MaxPngFileSize(file.peek(33));
     if (limit == 0 || file.size() > limit)
@@ -103,7 +103,7 @@ CheckedPng readCheckedPng(QFile& file, const QString& fileName)
         throw RuntimeError(
             ErrPathFileAccess,
             QStringLiteral("Path/File access error: '%1' (%2)").arg(fileName, file.errorString()));
-    return CheckPng(data, fileName);
+    return CheckPng(data, fileName, longTexts);
 }
 
 // Room for a decoded picture, in the whole megabytes Qt's reader counts.
@@ -148,10 +148,19 @@ QImage LoadPicture(const QString& fileName)
 
 std::map<QString, QString> ReadPngTexts(const QString& fileName)
 {
+    std::set<QString> overlong;
+    return ReadPngTexts(fileName, {}, overlong);
+}
+
+std::map<QString, QString> ReadPngTexts(const QString& fileName, const LongPngTexts& longTexts,
+                                        std::set<QString>& overlong)
+{
     const std::unique_ptr<QFile> file = openRegularFile(fileName);
     if (!startsAsPng(*file))
         return {};
-    return readCheckedPng(*file, fileName).texts;
+    CheckedPng png = readCheckedPng(*file, fileName, longTexts);
+    overlong = std::move(png.overlongTexts);
+    return std::move(png.texts);
 }
 
 void SavePicture(const QImage& picture, const QString& fileName, const char* format)

@@ -8,6 +8,7 @@
 #include <map>
 
 #include "bitmap_check.h"
+#include "png_check.h"
 
 namespace tk {
 
@@ -23,6 +24,10 @@ QImage LoadPicture(const QString& fileName);
 // (the same errors for a missing file, a folder, a special file, a PNG
 // whose chunks do not fit the file). A file that is not a PNG gives none.
 std::map<QString, QString> ReadPngTexts(const QString& fileName);
+// The same with the long texts a reader allows (png_check.h); the keywords
+// of texts over their limit go into `overlong`.
+std::map<QString, QString> ReadPngTexts(const QString& fileName, const LongPngTexts& longTexts,
+                                        std::set<QString>& overlong);
 
 // Writes `picture` as a Windows bitmap (or in another format Qt writes,
 // such as "png", keeping the picture's text chunks). The data goes to a temporary file in

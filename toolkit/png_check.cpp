@@ -1,7 +1,8 @@
 // The PNG chunk walk: lengths against the file, the header against the
 // limits, image data against what the header can need, and the text chunks
 // read with bounded inflation. Nothing here allocates more than the file's
-// own size plus a few text chunks of MaxPngTextBytes.
+// own size plus a few text chunks of MaxPngTextBytes and the long texts a
+// reader allows (LongPngTexts).
 #include "png_check.h"
 
 #include <QtEndian>
@@ -66,10 +67,11 @@ bool validDepth(int colourType, int depth)
     }
 }
 
-// Inflates at most MaxPngTextBytes of a zlib stream; a longer text is cut.
-QByteArray boundedInflate(const char* data, qsizetype size)
+// Inflates at most `limit` bytes of a zlib stream; a longer text is cut
+// there, and `cut` says so.
+QByteArray boundedInflate(const char* data, qsizetype size, qsizetype limit, bool& cut)
 {
-    QByteArray out(MaxPngTextBytes, Qt::Uninitialized);
+    QByteArray out(limit, Qt::Uninitialized);
     z_stream z{};
     if (inflateInit(&z) != Z_OK)
         return {};
@@ -82,25 +84,39 @@ QByteArray boundedInflate(const char* data, qsizetype size)
     inflateEnd(&z);
     if (status != Z_STREAM_END && status != Z_BUF_ERROR && status != Z_OK)
         return {};
+    cut = status != Z_STREAM_END && z.avail_out == 0;
     out.truncate(produced);
     return out;
 }
 
-// A text chunk's keyword and text, or nothing for a malformed one.
-std::optional<std::pair<QString, QString>> readText(const char type[4], const char* p, qsizetype n)
+// A text chunk's keyword, or nothing for a malformed one (the PNG keyword
+// has 1 to 79 bytes and ends with a zero byte).
+std::optional<QString> keywordOf(const char* p, qsizetype n)
 {
-    const char* end = p + n;
-    const char* nul = static_cast<const char*>(std::memchr(p, 0, std::size_t(n)));
+    const char* nul =
+        static_cast<const char*>(std::memchr(p, 0, std::size_t(std::min<qsizetype>(n, 80))));
     if (!nul || nul == p)
         return std::nullopt;
-    const QString key = QString::fromLatin1(p, nul - p);
-    const char* rest = nul + 1;
+    return QString::fromLatin1(p, nul - p);
+}
+
+// A text chunk's keyword and text, or nothing for a malformed one; its
+// text inflated to at most `limit` bytes.
+std::optional<std::pair<QString, QString>> readText(const char type[4], const char* p, qsizetype n,
+                                                    qsizetype limit, bool& cut)
+{
+    const char* end = p + n;
+    const auto key = keywordOf(p, n);
+    if (!key)
+        return std::nullopt;
+    const char* rest = p + key->size() + 1;
     if (std::memcmp(type, "tEXt", 4) == 0)
-        return std::pair{key, QString::fromLatin1(rest, end - rest)};
+        return std::pair{*key, QString::fromLatin1(rest, end - rest)};
     if (std::memcmp(type, "zTXt", 4) == 0) {
         if (end - rest < 1 || *rest != 0)
             return std::nullopt;
-        return std::pair{key, QString::fromLatin1(boundedInflate(rest + 1, end - rest - 1))};
+        return std::pair{*key,
+                         QString::fromLatin1(boundedInflate(rest + 1, end - rest - 1, limit, cut))};
     }
     // iTXt: compression flag and method, language tag, translated keyword.
     if (end - rest < 2)
@@ -114,8 +130,8 @@ std::optional<std::pair<QString, QString>> readText(const char type[4], const ch
         rest = z + 1;
     }
     const QByteArray text =
-        compressed ? boundedInflate(rest, end - rest) : QByteArray(rest, end - rest);
-    return std::pair{key, QString::fromUtf8(text)};
+        compressed ? boundedInflate(rest, end - rest, limit, cut) : QByteArray(rest, end - rest);
+    return std::pair{*key, QString::fromUtf8(text)};
 }
 
 bool isOneOf(const char type[4], std::initializer_list<const char*> names)
@@ -143,6 +159,41 @@ qint64 filteredSize(int width, int height, int bitDepth, int colourType, bool in
 // framing: no stream inflates to more than about 1032 times its size.
 constexpr qint64 MaxDeflateRatio = 1032;
 
+// One text chunk into `png`: a long text's keyword gets its own limit while
+// `room` (what is left of the long texts' total) lasts, any other the
+// common one. Over the limit, the keyword is noted as overlong.
+void readTextChunk(CheckedPng& png, const char type[4], const char* body, qsizetype length,
+                   const LongPngTexts& longTexts, qint64& room)
+{
+    const auto key = keywordOf(body, length);
+    if (!key || png.texts.count(*key) || png.overlongTexts.count(*key))
+        return; // the first of a keyword counts
+    const bool isLong = std::find(longTexts.keywords.begin(), longTexts.keywords.end(), *key) !=
+                        longTexts.keywords.end();
+    const qsizetype limit = isLong ? qsizetype(std::clamp<qint64>(room, 0, longTexts.bytes))
+                                   : qsizetype(MaxPngTextBytes);
+    // A chunk's bytes are its keyword and header (under 100 bytes besides
+    // the language tags of iTXt) and text no larger than the text itself
+    // once compressed, give or take deflate's framing.
+    const qsizetype chunkLimit = isLong ? limit + limit / 64 + 1024 : qsizetype(MaxPngTextBytes);
+    if (length > chunkLimit) {
+        png.overlongTexts.insert(*key);
+        return;
+    }
+    bool cut = false;
+    auto text = readText(type, body, length, limit, cut);
+    if (!text)
+        return;
+    if (cut || (isLong && text->second.size() > limit)) {
+        png.overlongTexts.insert(*key);
+        if (isLong)
+            return; // no part of a long text is worth having
+    }
+    if (isLong)
+        room -= text->second.size();
+    png.texts.emplace(std::move(*text));
+}
+
 } // namespace
 
 qint64 MaxPngImageData(int width, int height, int bitDepth, int colourType)
@@ -165,8 +216,9 @@ qint64 MaxPngFileSize(const QByteArray& start)
     return MaxPngImageData(side(16), side(20), 16, 6) + otherChunks;
 }
 
-CheckedPng CheckPng(const QByteArray& data, const QString& fileName)
+CheckedPng CheckPng(const QByteArray& data, const QString& fileName, const LongPngTexts& longTexts)
 {
+    qint64 longTextRoom = longTexts.totalBytes;
     if (!data.startsWith(PngSignature))
         refuse(fileName, QStringLiteral("is not a PNG picture."));
     CheckedPng png;
@@ -216,9 +268,7 @@ CheckedPng CheckPng(const QByteArray& data, const QString& fileName)
                                      .arg(png.width)
                                      .arg(png.height));
         } else if (isOneOf(type, {"tEXt", "zTXt", "iTXt"})) {
-            if (length <= quint32(MaxPngTextBytes))
-                if (auto text = readText(type, body, qsizetype(length)))
-                    png.texts.emplace(std::move(*text));
+            readTextChunk(png, type, body, qsizetype(length), longTexts, longTextRoom);
         } else if (std::memcmp(type, "IEND", 4) == 0) {
             ended = true;
         }

@@ -8,6 +8,8 @@
 #include <QString>
 
 #include <map>
+#include <set>
+#include <vector>
 
 namespace tk {
 
@@ -18,6 +20,15 @@ inline const QByteArray PngSignature = QByteArrayLiteral("\x89PNG\r\n\x1a\n");
 // against the file); their text, once inflated, is cut off here too.
 constexpr int MaxPngTextBytes = 64 * 1024;
 
+// Text chunks a reader lets grow beyond MaxPngTextBytes: these keywords,
+// each up to `bytes` (once inflated), all of them together up to
+// `totalBytes`, so that what one file can make us hold stays bounded.
+struct LongPngTexts {
+    std::vector<QString> keywords;
+    qsizetype bytes = 0;
+    qint64 totalBytes = 0;
+};
+
 struct CheckedPng {
     int width = 0, height = 0, bitDepth = 0, colourType = 0;
     // The signature and the chunks a decoder needs for the pixels (header,
@@ -27,6 +38,10 @@ struct CheckedPng {
     // The text chunks (tEXt, zTXt, iTXt) by keyword; the first of a keyword
     // counts.
     std::map<QString, QString> texts;
+    // Keywords of text chunks over their limit: not read, or cut short
+    // where the limit was reached while inflating. A reader that cannot do
+    // with part of such a text refuses the file by it.
+    std::set<QString> overlongTexts;
     // Bytes a pixel takes once decoded: 8 for 16-bit colour, else at most 4.
     int decodedBytesPerPixel() const { return bitDepth == 16 ? 8 : 4; }
 };
@@ -36,7 +51,9 @@ struct CheckedPng {
 // runs past the end of the file, when the header is malformed or larger than
 // the picture limits of bitmap_check.h, or when the image data holds more
 // compressed bytes than a picture of the declared size could need.
-CheckedPng CheckPng(const QByteArray& data, const QString& fileName);
+// Text chunks of the keywords in `longTexts` are read up to its limits.
+CheckedPng CheckPng(const QByteArray& data, const QString& fileName,
+                    const LongPngTexts& longTexts = {});
 
 // Compressed image data a picture of this header may take: the filtered
 // rows (with Adam7's passes, a filter byte per row of each) plus what

@@ -1,11 +1,11 @@
 // Reading Zelmar's command-line arguments (see command_line.h).
 #include "command_line.h"
 
-#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <set>
+
+#include "deep_sequence.h"
 
 namespace explorer::headless {
 
@@ -21,7 +21,9 @@ std::string HelpText()
            "that File > Open View reads back.\n\n"
            "  --render OUT.png        the picture to write (replaced only when complete)\n"
            "  --view XMIN XMAX YMIN YMAX\n"
-           "                          the view (default: -4 4 -3 3, the start view)\n"
+           "                          the view (default: -4 4 -3 3, the start view); numbers\n"
+           "                          of any length: a view deeper than doubles resolve is\n"
+           "                          drawn by deep zoom and keeps every digit\n"
            "  --open-view IN.png      the view and limit of a picture from Export View\n"
            "  --size WxH              canvas in pixels, 2 to 16384 a side (default 1080x810,\n"
            "                          or the size of the --open-view picture)\n"
@@ -54,17 +56,11 @@ struct BadArguments {
     std::string reason;
 };
 
-std::optional<double> number(const std::string& text)
+// A number for an option's value test: what may follow an option that
+// expects a value rather than being the next option ("--5" is neither).
+bool number(const std::string& text)
 {
-    if (text.empty())
-        return std::nullopt;
-    // strtod reads the C locale's numbers here (no locale is ever set).
-    errno = 0;
-    char* end = nullptr;
-    const double v = std::strtod(text.c_str(), &end);
-    if (end != text.c_str() + text.size() || errno == ERANGE || !std::isfinite(v))
-        return std::nullopt;
-    return v;
+    return IsDecimalNumber(text);
 }
 
 std::optional<long long> integer(std::string_view text)
@@ -87,21 +83,25 @@ public:
             throw BadArguments{option + " needs " + what};
         return take();
     }
-    PlaneRect view(const std::string& option)
+    // Four decimal numbers of any length (up to what the fields take).
+    BoundTexts view(const std::string& option)
     {
-        double v[4];
+        BoundTexts v;
         static const char* const names[4] = {"XMIN", "XMAX", "YMIN", "YMAX"};
         for (int i = 0; i < 4; ++i) {
             if (!more())
                 throw BadArguments{option + " needs four numbers: XMIN XMAX YMIN YMAX"};
             const std::string& text = take();
-            const auto n = number(text);
-            if (!n)
+            if (text.size() > deep::MaxFieldCharacters)
+                throw BadArguments{option + " " + names[i] + ": more than " +
+                                   std::to_string(deep::MaxFieldCharacters) +
+                                   " characters, more than the explorer takes"};
+            if (!number(text))
                 throw BadArguments{option + " " + names[i] + ": '" + text +
                                    "' is not a finite number"};
-            v[i] = *n;
+            v[std::size_t(i)] = text;
         }
-        return {v[0], v[1], v[2], v[3]};
+        return v;
     }
     long long whole(const std::string& option, long long lowest, long long highest)
     {
@@ -117,6 +117,37 @@ private:
     const std::vector<std::string>& args_;
     std::size_t next_ = 0;
 };
+
+// The sequence's two ends: as doubles when both are typed as doubles (as
+// the check always was, an extent beyond the doubles' range refused), else
+// compared exactly.
+bool sameOrientation(const BoundTexts& from, const BoundTexts& to)
+{
+    bool plain = true;
+    double v[8] = {};
+    for (int i = 0; i < 8; ++i) {
+        const std::string& text = (i < 4 ? from : to)[std::size_t(i % 4)];
+        const auto d = NearestDouble(text);
+        plain = plain && d && !LongerThanDoubles(text);
+        v[i] = d.value_or(0);
+    }
+    if (plain) {
+        const double w0 = v[1] - v[0], w1 = v[5] - v[4], h0 = v[3] - v[2], h1 = v[7] - v[6];
+        const auto sameSign = [](double a, double b) {
+            return std::isfinite(a) && std::isfinite(b) && ((a > 0 && b > 0) || (a < 0 && b < 0));
+        };
+        return sameSign(w0, w1) && sameSign(h0, h1);
+    }
+    // Any canvas will do: only the bounds' order is looked at.
+    std::string why;
+    const auto a = ChooseView(from, LargestSide, LargestSide, &why);
+    if (!a && why.find("no width") == std::string::npos)
+        throw BadArguments{"--from: " + why};
+    const auto b = ChooseView(to, LargestSide, LargestSide, &why);
+    if (!b && why.find("no width") == std::string::npos)
+        throw BadArguments{"--to: " + why};
+    return a && b && SameOrientation(*a, *b);
+}
 
 // Exactly one printf conversion for the frame number (%d, %5d, %05d), any
 // number of "%%".
@@ -239,12 +270,7 @@ CommandLine parse(const std::vector<std::string>& args)
         throw BadArguments{"a sequence takes --from and --to, not --view or --open-view"};
     if (!fromGiven || !toGiven)
         throw BadArguments{"a sequence needs both --from and --to"};
-    const double w0 = c.from.xMax - c.from.xMin, w1 = c.to.xMax - c.to.xMin;
-    const double h0 = c.from.yMax - c.from.yMin, h1 = c.to.yMax - c.to.yMin;
-    const auto sameSign = [](double a, double b) {
-        return std::isfinite(a) && std::isfinite(b) && ((a > 0 && b > 0) || (a < 0 && b < 0));
-    };
-    if (!sameSign(w0, w1) || !sameSign(h0, h1))
+    if (!sameOrientation(c.from, c.to))
         throw BadArguments{"--from and --to need widths and heights that are not zero and have "
                            "the same sign"};
     if (!framePattern(c.out))

@@ -8,15 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "traced_pass.h"
+#include "chosen_view.h"
 
 namespace explorer::headless {
 
 struct CommandLine {
     enum class Action { Help, Version, Render, Sequence };
     Action action = Action::Render;
-    std::string out; // the picture, or for a sequence the pattern with one %d
-    std::optional<PlaneRect> view;
+    std::string out;                // the picture, or for a sequence the pattern with one %d
+    std::optional<BoundTexts> view; // decimal numbers of any length
     std::string openView;
     std::int32_t width = 1080, height = 810;
     bool sizeGiven = false;                 // else an opened view's picture keeps its size
@@ -24,7 +24,7 @@ struct CommandLine {
     int threads = 0;                        // 0: every hardware thread
     bool quiet = false;
     std::int32_t frames = 0;
-    PlaneRect from{}, to{};
+    BoundTexts from{}, to{};
     std::int32_t shard = 0, shards = 1;
 };
 

@@ -39,6 +39,20 @@ void Progress::advance(std::int64_t rows)
     }
 }
 
+void Progress::stage(const std::string& what, int percent)
+{
+    if (style_ == Style::Bar) {
+        stage_ = what + " " + std::to_string(percent) + " %";
+        drawBar(false);
+        stage_.clear();
+    } else if (style_ == Style::Lines && what != stage_) {
+        stage_ = what;
+        std::fprintf(stderr, "Zelmar: %s%s%s\n", what.c_str(), label_.empty() ? "" : " ",
+                     label_.c_str());
+        std::fflush(stderr);
+    }
+}
+
 void Progress::drawBar(bool force)
 {
     const auto now = std::chrono::steady_clock::now();
@@ -54,10 +68,16 @@ void Progress::drawBar(bool force)
         bar[i] = i < filled ? '#' : '.';
     bar[BarWidth] = 0;
     const double seconds = std::chrono::duration<double>(now - start_).count();
-    const double rest = done_ > 0 ? seconds * double(total_ - done_) / double(done_) : 0;
-    std::fprintf(stderr, "\r[%s] %3d %%  %lld/%lld rows  %.1f s, about %.1f s left  %s\033[K", bar,
+    // No estimate before the first row: work before the rows says nothing
+    // about them.
+    char rest[40] = "";
+    if (done_ > 0)
+        std::snprintf(rest, sizeof rest, ", about %.1f s left",
+                      seconds * double(total_ - done_) / double(done_));
+    std::fprintf(stderr, "\r[%s] %3d %%  %lld/%lld rows  %.1f s%s  %s%s%s\033[K", bar,
                  int(done_ * 100 / total_), static_cast<long long>(done_),
-                 static_cast<long long>(total_), seconds, rest, label_.c_str());
+                 static_cast<long long>(total_), seconds, rest, label_.c_str(),
+                 label_.empty() || stage_.empty() ? "" : ", ", stage_.c_str());
     std::fflush(stderr);
 }
 

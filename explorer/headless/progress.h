@@ -18,6 +18,9 @@ public:
     Progress(Style style, std::int64_t totalRows);
     void setLabel(std::string label) { label_ = std::move(label); }
     void advance(std::int64_t rows = 1);
+    // Work before the rows (a deep view's levels): on the bar beside the
+    // label, as one line per new stage elsewhere. The label stays.
+    void stage(const std::string& what, int percent);
     // Ends the bar's line (a final bar at what was reached).
     void finish();
 
@@ -27,7 +30,7 @@ private:
     Style style_;
     std::int64_t total_, done_ = 0;
     int tenthsShown_ = 0;
-    std::string label_;
+    std::string label_, stage_;
     std::chrono::steady_clock::time_point start_, lastDraw_;
     bool drawn_ = false;
 };

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "command_line.h"
+#include "deep_sequence.h"
 #include "explorer/view_export.h"
 #include "headless_render.h"
 #include "progress.h"
@@ -96,33 +97,64 @@ void save(const QImage& image, const std::string& name)
     }
 }
 
-RenderRequest requestFor(const CommandLine& c, const PlaneRect& view, std::int32_t maxIter)
+RenderRequest requestFor(const CommandLine& c, const ChosenView& view, std::int32_t maxIter)
 {
     const int threads =
         c.threads > 0 ? c.threads : int(std::max(1u, std::thread::hardware_concurrency()));
-    return {view, c.width, c.height, maxIter, threads};
+    return {view.doubles, c.width, c.height, maxIter, threads, view.deep};
+}
+
+const char* stageName(deep::DeepStage stage)
+{
+    switch (stage) {
+    case deep::DeepStage::ReferenceOrbit:
+        return "reference orbit";
+    case deep::DeepStage::BlaTable:
+        return "approximation table";
+    case deep::DeepStage::Pixels:
+        break;
+    }
+    return "pixels";
 }
 
 QImage render(const RenderRequest& request, Progress& progress, const std::string& name)
 {
     try {
-        return RenderViewPicture(request, [&] {
-            progress.advance();
-            return stopSignal == 0;
-        });
+        return RenderViewPicture(
+            request,
+            [&] {
+                progress.advance();
+                return stopSignal == 0;
+            },
+            [&](deep::DeepStage stage, double fraction) {
+                progress.stage("deep: " + std::string(stageName(stage)), int(fraction * 100));
+                return stopSignal == 0;
+            });
     } catch (const RenderStopped&) {
         progress.finish();
         interruptedBy("'" + name + "' was not written");
-    } catch (const ViewOverflow& e) {
+    } catch (const std::runtime_error& e) { // the view overflows, or is refused
         progress.finish();
         throw Failure{1, "'" + name + "': " + e.what()};
+    } catch (const tk::RuntimeError& e) {
+        progress.finish();
+        throw Failure{1, "'" + name + "': " + e.description().toStdString()};
     }
     return {};
 }
 
+ChosenView chosen(const BoundTexts& texts, const CommandLine& c, const char* option)
+{
+    std::string why;
+    const auto view = ChooseView(texts, c.width, c.height, &why);
+    if (!view)
+        throw Failure{2, std::string(option) + ": " + why};
+    return *view;
+}
+
 void renderOne(CommandLine c)
 {
-    PlaneRect view = c.view.value_or(PlaneRect{-4, 4, -3, 3});
+    ChosenView view{{-4, 4, -3, 3}, std::nullopt, true};
     std::int32_t maxIter = c.iterations.value_or(DefaultIterations);
     if (!c.openView.empty()) {
         std::optional<SavedView> saved;
@@ -137,7 +169,8 @@ void renderOne(CommandLine c)
             throw Failure{1, "'" + c.openView +
                                  "' cannot be read as a view (only PNG files from Export "
                                  "View or --render carry one)"};
-        view = {saved->view.xMin, saved->view.xMax, saved->view.yMin, saved->view.yMax};
+        view = {{saved->view.xMin, saved->view.xMax, saved->view.yMin, saved->view.yMax},
+                saved->deep};
         maxIter = c.iterations.value_or(saved->maxIter);
         // Drawn again at the size it was drawn, unless told otherwise.
         const QSize size = QImageReader(path(c.openView), "png").size();
@@ -146,6 +179,8 @@ void renderOne(CommandLine c)
             c.width = size.width();
             c.height = size.height();
         }
+    } else if (c.view) {
+        view = chosen(*c.view, c, "--view");
     }
     checkTarget(c.out);
     Progress progress(Progress::styleFor(c.quiet), c.height);
@@ -159,15 +194,25 @@ void renderOne(CommandLine c)
 void renderSequence(const CommandLine& c)
 {
     const std::int32_t maxIter = c.iterations.value_or(DefaultIterations);
+    const ChosenView from = chosen(c.from, c, "--from"), to = chosen(c.to, c, "--to");
+    const auto frameRequest = [&](std::int32_t i) {
+        std::string why;
+        const auto view = FrameOfSequence(from, to, c.frames, i, c.width, c.height, &why);
+        if (!view)
+            throw Failure{1, "frame " + std::to_string(i) + ": " + why};
+        return requestFor(c, *view, maxIter);
+    };
     std::vector<std::int32_t> todo;
     std::int32_t skipped = 0;
     for (std::int32_t i = c.shard; i < c.frames; i += c.shards) {
         const std::string name = FrameName(c.out, i);
         checkTarget(name);
-        if (HoldsPicture(path(name), requestFor(c, FrameView(c.from, c.to, c.frames, i), maxIter)))
+        if (HoldsPicture(path(name), frameRequest(i)))
             ++skipped;
         else
             todo.push_back(i);
+        if (stopSignal)
+            interruptedBy("no frame was written");
     }
     const Progress::Style style = Progress::styleFor(c.quiet);
     if (style != Progress::Style::Quiet && skipped > 0)
@@ -179,8 +224,7 @@ void renderSequence(const CommandLine& c)
         const std::string name = FrameName(c.out, i);
         progress.setLabel("frame " + std::to_string(drawn + 1) + " of " +
                           std::to_string(todo.size()));
-        const QImage image =
-            render(requestFor(c, FrameView(c.from, c.to, c.frames, i), maxIter), progress, name);
+        const QImage image = render(frameRequest(i), progress, name);
         save(image, name);
         ++drawn;
         if (stopSignal) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "explorer/engine/deep/deep_levels.h"
 #include "explorer/engine/escape.h"
 
 namespace explorer::headless {
@@ -39,9 +40,20 @@ TracedPass::~TracedPass()
     levels_.release();
 }
 
+void TracedPass::beginDeep(const deep::DeepLevels& levels)
+{
+    if (levels.width != width_ || levels.height != height_)
+        throw std::logic_error("deep levels of another canvas");
+    levels_.release();
+    deep_ = &levels;
+    level_.assign(std::size_t(width_) * std::size_t(height_), 0);
+    done_.assign(level_.size(), 0);
+}
+
 void TracedPass::begin(const PlaneRect& view)
 {
     levels_.release();
+    deep_ = nullptr;
     level_.assign(std::size_t(width_) * std::size_t(height_), 0);
     done_.assign(level_.size(), 0);
     const double dx = checked(checked(view.xMax - view.xMin) / (width_ - 1));
@@ -64,6 +76,12 @@ void TracedPass::begin(const PlaneRect& view)
 
 std::int32_t TracedPass::evaluate(std::int32_t col, std::int32_t row)
 {
+    if (deep_) [[unlikely]] {
+        const std::int32_t level = deep_->level(col, row); // worked out before the rows
+        level_[at(col, row)] = std::uint8_t(level);
+        done_[at(col, row)] = 1;
+        return level;
+    }
     std::int32_t level = levels_.level(col, row);
     if (level < 0) {
         const std::int32_t count =
@@ -79,7 +97,8 @@ std::int32_t TracedPass::evaluate(std::int32_t col, std::int32_t row)
 
 void TracedPass::evaluateRow(std::int32_t row)
 {
-    levels_.prepareRows(row + 1);
+    if (!deep_)
+        levels_.prepareRows(row + 1);
     for (std::int32_t col = 0; col < width_; ++col)
         if (done_[at(col, row)] == 0 && evaluate(col, row) == 0)
             trace(col, row);

@@ -11,6 +11,10 @@
 
 #include "pass_levels.h"
 
+namespace explorer::deep {
+struct DeepLevels;
+}
+
 namespace explorer::headless {
 
 struct PlaneRect {
@@ -33,6 +37,11 @@ public:
     // The plane value of every column and row, by repeated addition of the
     // step as the window works them out; raises ViewOverflow.
     void begin(const PlaneRect& view);
+    // A deep view's pass: every level comes from `levels` (the deep
+    // library's, of this canvas), as the window's pass takes them from its
+    // deep render; the walk and fill run over them as over any levels.
+    // `levels` must outlive the pass.
+    void beginDeep(const deep::DeepLevels& levels);
     // Evaluates, traces and fills what row `row` needs; rows in order from 0.
     // Raises ViewOverflow when a point's iteration overflows.
     void evaluateRow(std::int32_t row);
@@ -68,6 +77,7 @@ private:
 
     std::int32_t width_, height_, maxIter_;
     PassLevels& levels_;
+    const deep::DeepLevels* deep_ = nullptr;
     std::vector<double> xs_, ys_;
     std::vector<std::uint8_t> level_, done_;
 };

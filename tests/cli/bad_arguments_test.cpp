@@ -70,6 +70,28 @@ const BadCase BadCases[] = {
      "is a named pipe, not a file"},
     {"OutIsAFolder", QStringList{QStringLiteral("--render"), QStringLiteral("folder")} + View, 2,
      "is a folder, not a file"},
+    {"ViewTooDeep",
+     out({QStringLiteral("--view"), QStringLiteral("0"), QStringLiteral("1e-100001"),
+          QStringLiteral("0"), QStringLiteral("1e-100001")}),
+     2, "--view: the view is deeper than a magnification of 1e100000"},
+    {"ViewWithoutHeight",
+     out({QStringLiteral("--view"), QStringLiteral("0"), QStringLiteral("1e-40"),
+          QStringLiteral("0.5"), QStringLiteral("0.50000000000000000000000000000000000000000")}),
+     2, "--view: the view has no width or no height"},
+    {"SequenceEndTooDeep",
+     QStringList{QStringLiteral("--frames"), QStringLiteral("4"), QStringLiteral("--from"),
+                 QStringLiteral("-2"), QStringLiteral("1"), QStringLiteral("-1"),
+                 QStringLiteral("1"), QStringLiteral("--to"), QStringLiteral("0"),
+                 QStringLiteral("1e-100001"), QStringLiteral("0"), QStringLiteral("1e-100001"),
+                 QStringLiteral("--render"), QStringLiteral("f-%03d.png")},
+     2, "--to: the view is deeper than a magnification of 1e100000"},
+    {"SequenceDeepEndsOfOppositeWidths",
+     QStringList{QStringLiteral("--frames"), QStringLiteral("4"), QStringLiteral("--from"),
+                 QStringLiteral("-2"), QStringLiteral("1"), QStringLiteral("-1"),
+                 QStringLiteral("1"), QStringLiteral("--to"), QStringLiteral("2e-40"),
+                 QStringLiteral("1e-40"), QStringLiteral("0"), QStringLiteral("1e-40"),
+                 QStringLiteral("--render"), QStringLiteral("f-%03d.png")},
+     2, "the same sign"},
     {"OpenViewUnreadable", out({QStringLiteral("--open-view"), QStringLiteral("nothing.png")}), 1,
      "'nothing.png' cannot be read as a view"},
 };
@@ -116,6 +138,21 @@ TEST(CommandLine, HelpAndVersionNeedNothingElse)
     EXPECT_EQ(help.status, 0);
     EXPECT_FALSE(explorer::headless::WantsCommandLine({}));
     EXPECT_FALSE(explorer::headless::WantsCommandLine({"-platform", "xcb"}));
+}
+
+// Bounds longer than the fields take are refused as they are read (the
+// system's argument limit would refuse them before the program runs).
+TEST(CommandLine, BoundsLongerThanTheFieldsAreRefused)
+{
+    const std::string longest = "0." + std::string(199998, '1');
+    const auto fits = explorer::headless::ParseCommandLine(
+        {"--render", "o.png", "--view", longest, "1", "0", "1"});
+    EXPECT_TRUE(fits.command.has_value()) << fits.error;
+    const auto over = explorer::headless::ParseCommandLine(
+        {"--render", "o.png", "--view", longest + "1", "1", "0", "1"});
+    EXPECT_FALSE(over.command.has_value());
+    EXPECT_NE(over.error.find("--view XMIN: more than 200000 characters"), std::string::npos)
+        << over.error;
 }
 
 TEST(ZoomSequence, WidthShrinksByOneFactorAndTheFixedPointStays)

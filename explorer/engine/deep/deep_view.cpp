@@ -320,4 +320,26 @@ FieldTexts DeepView::fields() const
     return f;
 }
 
+bool beyondDoubles(const DeepView& v, int lastCol, int lastRow)
+{
+    const auto axisBeyond = [](const Mpfr& lo, const Mpfr& hi, int last, bool& overflow) {
+        Mpfr largest(64), a(64), step(64);
+        mpfr_abs(largest.get(), lo.get(), MPFR_RNDN);
+        mpfr_abs(a.get(), hi.get(), MPFR_RNDN);
+        mpfr_max(largest.get(), largest.get(), a.get(), MPFR_RNDN);
+        mpfr_sub(step.get(), hi.get(), lo.get(), MPFR_RNDN);
+        mpfr_abs(step.get(), step.get(), MPFR_RNDN);
+        overflow = overflow || !std::isfinite(mpfr_get_d(largest.get(), MPFR_RNDN)) ||
+                   !std::isfinite(mpfr_get_d(step.get(), MPFR_RNDN));
+        mpfr_div_si(step.get(), step.get(), std::max(last, 1), MPFR_RNDN);
+        mpfr_div(a.get(), step.get(), largest.get(), MPFR_RNDN);
+        // Below a double's range the ratio reads as 0.
+        return mpfr_get_d(a.get(), MPFR_RNDN) < 1e-15;
+    };
+    bool overflow = false;
+    const bool x = axisBeyond(v.xMin(), v.xMax(), lastCol, overflow);
+    const bool y = axisBeyond(v.yMin(), v.yMax(), lastRow, overflow);
+    return !overflow && (x || y);
+}
+
 } // namespace explorer::deep

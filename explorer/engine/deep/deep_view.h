@@ -78,6 +78,13 @@ private:
     std::array<int, 4> typedDigits_{}; // significant digits each bound was given with
 };
 
+// Whether a canvas with this last column and row needs more than doubles to
+// tell the pixels of `view` apart: per axis, the pixel spacing against the
+// axis's largest coordinate below 1e-15. False when a bound or an extent is
+// beyond the doubles' range (an overflow, not a deep view). The window and
+// the command line both decide by it which pass draws a view.
+bool beyondDoubles(const DeepView& view, int lastCol, int lastRow);
+
 // Significant decimal digits of a number written as text (the digits of its
 // mantissa, leading zeros not counted); 0 when the text is not a number.
 int significantDigits(const std::string& text);

@@ -4,6 +4,7 @@
 // that doubles resolve gives the plain picture.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include <set>
 
 #include "explorer/engine/deep/deep_levels.h"
+#include "explorer/engine/deep/perturb_kernels.h"
 #include "explorer/engine/deep/pixel_perturbation.h"
 #include "direct_reference.h"
 #include "exactness.h"
@@ -252,6 +254,69 @@ TEST(DeepKernels, ScaledLanesCountAlikeOnEveryInstructionSet)
     for (std::size_t i = 0; i < scalar.counts.size(); ++i)
         different += scalar.counts[i] != expected.counts[i];
     EXPECT_LE(different * 1000, long(scalar.counts.size()));
+}
+
+TEST(DeepKernels, LanesFollowTheScalarPathWhereTheirReferenceIndicesDiverge)
+{
+    // Lanes rebase at different steps and so read the orbit at different
+    // indices; a lane that rebased reads Z_1 next, one at the reference's
+    // end rebases there, whatever the batch. References that end at once,
+    // come back to 0, escape early or stay in the set, with limits that are
+    // no multiple of a batch, and fewer pixels than lanes.
+    struct Case {
+        const char* name;
+        double cx, cy;         // the reference
+        double x0, x1, y0, y1; // where the pixels lie
+        std::int64_t maxIter;
+        int pixels;
+        bool referenceInSet; // then the limit is what the case must reach
+    };
+    const Case cases[] = {
+        {"reference c = 3, escaping at Z_1", 3, 0, -2, 0.5, -1.2, 1.2, 300, 1000, false},
+        {"reference c = -1, back at 0 after two steps", -1, 0, -2, 0.5, -1.2, 1.2, 301, 1000,
+         false},
+        {"seahorse valley, escaping early", -0.7453, 0.113075, -0.7553, -0.7353, 0.103, 0.123, 1001,
+         1000, false},
+        {"in the set, few pixels", -0.122, 0.745, -0.2, 0, 0.6, 0.9, 777, 13, true},
+    };
+    std::mt19937_64 rng(3);
+    for (const Case& c : cases) {
+        deep::ReferenceOrbit orbit;
+        std::atomic<bool> cancel{false};
+        deep::Mpfr cx(64), cy(64);
+        mpfr_set_d(cx.get(), c.cx, MPFR_RNDN);
+        mpfr_set_d(cy.get(), c.cy, MPFR_RNDN);
+        ASSERT_TRUE(deep::computeReferenceOrbit(cx, cy, 64, c.maxIter, false, cancel, {}, orbit));
+        // Nothing after the orbit's end, so that the sanitizer run sees a
+        // load past it.
+        orbit.values.shrink_to_fit();
+        std::uniform_real_distribution<double> x(c.x0, c.x1), y(c.y0, c.y1);
+        std::vector<double> dcRe, dcIm;
+        std::vector<std::int64_t> expected;
+        const deep::PixelContext<double> ctx{&orbit, nullptr, c.maxIter};
+        for (int i = 0; i < c.pixels; ++i) {
+            dcRe.push_back(x(rng) - c.cx);
+            dcIm.push_back(y(rng) - c.cy);
+            expected.push_back(deep::perturbedCount<double>(ctx, {dcRe.back(), dcIm.back()}));
+        }
+        // The case must make pixels outlive a short orbit (so that they
+        // rebase) or reach the limit, and stop at different counts (so that
+        // the lanes part).
+        const auto [fewest, most] = std::minmax_element(expected.begin(), expected.end());
+        if (c.referenceInSet)
+            EXPECT_EQ(*most, c.maxIter) << c.name << ": no pixel reaches the limit";
+        else
+            EXPECT_GT(*most, orbit.size()) << c.name << ": no pixel rebases";
+        EXPECT_LT(*fewest, *most) << c.name << ": every pixel stops alike";
+        for (Isa isa : AllIsas) {
+            if (!explorer::escape::supported(isa))
+                continue; // said once by the test above
+            std::vector<std::int64_t> got(expected.size(), -2);
+            deep::perturbCounts(isa, orbit, dcRe.data(), dcIm.data(), c.pixels, c.maxIter,
+                                got.data());
+            EXPECT_EQ(got, expected) << c.name << ", " << explorer::escape::name(isa);
+        }
+    }
 }
 
 TEST(DeepKernels, RebasingKeepsAPixelOnItsOwnOrbit)

@@ -169,11 +169,11 @@ void fastPass(benchmark::State& state, NamedView v, Canvas canvas, int threads)
     sameAsReference[std::string(v.name) + " " + canvas.name() +
                     (threads == 1 ? " fast1" : " fast")] = digestOf(*form, false) == expected;
     const explorer::engine::EngineStats& stats = form->Engine.stats();
-    state.counters["cheap"] = double(stats.cheapPixels);
-    state.counters["deep"] = double(stats.deepPixels);
+    state.counters["border"] = double(stats.borderPixels);
+    state.counters["block"] = double(stats.blockPixels);
     state.counters["helper"] = double(stats.helperPixels);
+    state.counters["asked_inside"] = double(stats.askedInside);
     state.counters["misses"] = double(stats.misses);
-    state.counters["waits_for_all"] = double(stats.waitsForAll);
 }
 
 // Deep limits: the window's pass at a higher iteration limit, with the

@@ -1,15 +1,17 @@
 // The render engine: the levels of a render pass's canvas, worked out ahead
-// of the pass from its plane values (escape.h, in vector lanes), in bands of
-// rows: helper threads (one fewer than the thread count) flood a few bands
-// ahead of the rows the pass has reached, and the pass's own thread floods
-// bands too where it would otherwise wait. Knows nothing of windows; with a
-// wait hook set, the pass's thread only waits and calls the hook, and the
-// work runs elsewhere. One pass arms it; a nested pass simply arms it again,
-// which stops and drops what the outer pass had.
+// of the pass from its plane values (escape.h, in vector lanes), part by
+// part (part_job.h): helper threads (one fewer than the thread count) take
+// the parts in row order a few part rows ahead of the rows the pass has
+// reached, and the pass's own thread works out a part itself where nobody
+// has taken the one it needs. Knows nothing of windows; with a wait hook
+// set, the pass's thread only waits and calls the hook, and the work runs
+// elsewhere. One pass arms it; a nested pass simply arms it again, which
+// stops and drops what the outer pass had.
 #pragma once
 
 #include <cstddef>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
@@ -25,17 +27,17 @@ class SlicedWait;
 // and which this processor runs).
 enum class Isa { Portable, Avx2, Avx512 };
 
-// What the last arm did: pixels given the cheap first steps, pixels iterated
-// to the end, how many of these the helper threads took, and queries the
-// pass had to answer itself because the level was not known.
+// What the last arm did: pixels iterated on the borders of parts and on the
+// lines they were split along, pixels iterated inside the smallest blocks,
+// how many of these the helper threads took, pixels of regions left to the
+// pass that it asked for all the same (iterated one by one), and queries
+// the pass had to answer itself because the engine could not.
 struct EngineStats {
-    std::int64_t cheapPixels = 0;
-    std::int64_t deepPixels = 0;
+    std::int64_t borderPixels = 0;
+    std::int64_t blockPixels = 0;
     std::int64_t helperPixels = 0;
+    std::int64_t askedInside = 0;
     std::int64_t misses = 0;
-    // Queries that had to wait for the whole canvas, not just the bands
-    // down to the row asked for.
-    std::int64_t waitsForAll = 0;
 };
 
 class LevelEngine {
@@ -56,14 +58,15 @@ public:
     // the next pass).
     void release();
 
-    // Makes the levels of the rows down to `row` known as far as the bands
-    // down to it tell (flooding them on this thread if the second has not
-    // got there), so that the queries below can answer for them.
+    // Works out every part that holds a row down to `row` (on this thread
+    // where no helper has taken it), so that the queries below answer for
+    // those rows: every level is known there except inside regions whose
+    // border is all of the set, which the pass fills without asking.
     void prepareRows(std::int32_t row);
-    // Whether pixel (col, row) is known once the bands down to the row below
-    // it are flooded, or failing that, the whole canvas; for a pixel the
-    // pass is about to evaluate (the queries below stay as they were for any
-    // other).
+    // Makes pixel (col, row) known, for a pixel the pass is about to
+    // evaluate: its part is worked out first, and a pixel inside a region
+    // left to the pass is iterated alone. False when unarmed or outside the
+    // canvas, or when a pass nested in the wait hook armed the engine anew.
     bool settle(std::int32_t col, std::int32_t row);
 
     // Off: arm leaves the engine unarmed, so the pass iterates every pixel
@@ -93,15 +96,18 @@ public:
     std::int32_t width() const { return width_; }
     std::int32_t height() const { return height_; }
 
-    // The rows the queries answer for so far: 0 to readyRows() - 1.
+    // The rows whose parts are all worked out: 0 to readyRows() - 1.
     std::int32_t readyRows() const { return readyRows_; }
     // Whether the level of pixel (col, row) is known; false outside the
-    // armed canvas and below the ready rows.
+    // armed canvas and in parts not yet worked out.
     bool known(std::int32_t col, std::int32_t row) const
     {
-        return std::uint32_t(col) < std::uint32_t(width_) &&
-               std::uint32_t(row) < std::uint32_t(readyRows_) &&
-               (knownByte(row, col / 8) >> (col % 8) & 1);
+        if (std::uint32_t(col) >= std::uint32_t(width_) ||
+            std::uint32_t(row) >= std::uint32_t(height_))
+            return false;
+        if (row >= readyRows_ && !partDone(col, row))
+            return false;
+        return known_[std::size_t(row) * std::size_t(width_) + std::size_t(col)] != 0;
     }
     // The level of a known pixel.
     std::uint8_t level(std::int32_t col, std::int32_t row) const
@@ -116,13 +122,11 @@ public:
     };
     Eight eight(std::int32_t col, std::int32_t row) const
     {
-        const std::int32_t seg = col / 8, shift = col % 8;
-        unsigned bits = knownByte(row, seg) >> shift;
-        if (shift)
-            bits |= unsigned(knownByte(row, seg + 1)) << (8 - shift);
-        Eight e{bits & 0xff, 0};
-        std::memcpy(&e.levels, levels_ + std::size_t(row) * std::size_t(width_) + std::size_t(col),
-                    8);
+        const std::size_t at = std::size_t(row) * std::size_t(width_) + std::size_t(col);
+        std::uint64_t bytes; // 0 or 1 each
+        std::memcpy(&bytes, known_ + at, 8);
+        Eight e{unsigned((bytes * 0x0102040810204080u) >> 56), 0};
+        std::memcpy(&e.levels, levels_ + at, 8);
         return e;
     }
 
@@ -130,18 +134,27 @@ public:
     void noteMiss() { ++stats_.misses; }
     const EngineStats& stats() const { return stats_; }
 
+    // Parts are squares of this many pixels (those at the right and bottom
+    // edges smaller), worked out whole by one thread each.
+    static constexpr std::int32_t PartSide = 64;
+
 private:
-    std::uint8_t knownByte(std::int32_t row, std::int32_t seg) const
+    bool partDone(std::int32_t col, std::int32_t row) const
     {
-        return known_[(std::size_t(row) * segmentsPerRow_ + std::size_t(seg)) * knownStride_];
+        const std::size_t part = std::size_t(row / PartSide) * partsPerRow_ +
+                                 std::size_t(col / PartSide);
+        return partStates_[part].load(std::memory_order_acquire) == PartWorkedOut;
     }
+    static constexpr std::uint8_t PartWorkedOut = 2;
     std::int32_t threadCount() const;
     void startHelpers(std::size_t count);
     void stopHelpers();
-    void advance(std::int32_t bands);
-    void advanceHere(std::int32_t bands);
+    void runWork(const std::function<void()>& work);
+    void readyPartRows(std::int32_t partRows);
+    void workOutOrWait(std::size_t part);
+    void publishDemand(std::int32_t partRow);
 
-    struct Work; // buffers, stacks, bands and the helper threads
+    struct Work; // buffers, part states and the helper threads
     std::unique_ptr<Work> work_;
     bool enabled_ = true;
     std::int32_t threads_ = 0;
@@ -152,9 +165,10 @@ private:
     EngineStats stats_;
     // Views of the armed levels, for the queries.
     std::int32_t width_ = 0, height_ = 0, readyRows_ = 0;
-    std::size_t segmentsPerRow_ = 0, knownStride_ = 1;
+    std::size_t partsPerRow_ = 0;
     const std::uint8_t* levels_ = nullptr;
     const std::uint8_t* known_ = nullptr;
+    const std::atomic<std::uint8_t>* partStates_ = nullptr;
 };
 
 } // namespace explorer::engine

@@ -38,6 +38,10 @@ struct PartScratch {
     std::vector<std::uint32_t> pixels; // row-major indices
     std::vector<double> cx, cy;
     std::vector<std::int32_t> counts;
+    // Points still running after their lock-step batch.
+    std::vector<std::uint32_t> keptIndex;
+    std::vector<double> keptZr, keptZi;
+    std::vector<std::int64_t> keptCount;
 };
 
 struct PartJobCounts {

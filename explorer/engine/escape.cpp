@@ -104,8 +104,8 @@ void counts(Isa isa, const double* cx, const double* cy, std::size_t n, std::int
     countsWith<PortableLanes>(cx, cy, n, maxIter, out);
 }
 
-void batchCounts(Isa isa, const double* cx, const double* cy, std::size_t n,
-                 std::int32_t maxIter, std::int32_t* out, BatchScratch& scratch)
+void batchCounts(Isa isa, const double* cx, const double* cy, std::size_t n, std::int32_t maxIter,
+                 std::int32_t* out, BatchScratch& scratch)
 {
     if (!supported(isa))
         isa = Isa::Portable;

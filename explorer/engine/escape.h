@@ -81,8 +81,8 @@ struct BatchScratch {
 // the lanes until most of a batch has stopped, then the rest, each going on
 // from its z and count, in lanes that are refilled as they stop. Fewer than
 // 2^32 points, every one safe (both coordinates below SafeCoordinate).
-void batchCounts(Isa isa, const double* cx, const double* cy, std::size_t n,
-                 std::int32_t maxIter, std::int32_t* out, BatchScratch& scratch);
+void batchCounts(Isa isa, const double* cx, const double* cy, std::size_t n, std::int32_t maxIter,
+                 std::int32_t* out, BatchScratch& scratch);
 
 // Counts of n points (cx[i], cy) of one row, giving up after cap steps: out[i]
 // is the count when the point stopped within cap steps, else 0. Points that

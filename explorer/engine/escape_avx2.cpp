@@ -35,7 +35,7 @@ void countsAvx2(const double* cx, const double* cy, std::size_t n, std::int32_t 
 }
 
 void batchAvx2(const double* cx, const double* cy, std::size_t n, std::int32_t maxIter,
-                 std::int32_t* out, BatchScratch& scratch)
+               std::int32_t* out, BatchScratch& scratch)
 {
     batchCountsWith<Avx2Lanes>(cx, cy, n, maxIter, out, scratch);
 }

@@ -1,12 +1,16 @@
 // The render engine: the levels of a render pass's canvas, worked out ahead
-// of the pass from its plane values (escape.h, in vector lanes), part by
-// part (part_job.h): helper threads (one fewer than the thread count) take
-// the parts in row order a few part rows ahead of the rows the pass has
-// reached, and the pass's own thread works out a part itself where nobody
-// has taken the one it needs. Knows nothing of windows; with a wait hook
-// set, the pass's thread only waits and calls the hook, and the work runs
-// elsewhere. One pass arms it; a nested pass simply arms it again, which
-// stops and drops what the outer pass had.
+// of the pass from its plane values (escape.h, in vector lanes), by helper
+// threads (one fewer than the thread count) a little ahead of the rows the
+// pass has reached, and by the pass's own thread where it would otherwise
+// wait. Two ways, chosen per arm: up to PartsUpTo iterations, in parts
+// (part_pool.cpp: squares worked out whole, regions whose border is all of
+// the set left to the pass's fill); above, where every pixel of the set
+// costs the whole limit, by the flood of escape.h in bands of rows
+// (band_flood.cpp), which iterates no pixel of the set that does not border
+// an escaping one. Knows nothing of windows; with a wait hook set, the
+// pass's thread only waits and calls the hook, and the work runs elsewhere.
+// One pass arms it; a nested pass simply arms it again, which stops and
+// drops what the outer pass had.
 #pragma once
 
 #include <cstddef>
@@ -32,6 +36,10 @@ enum class Isa { Portable, Avx2, Avx512 };
 // how many of these the helper threads took, pixels of regions left to the
 // pass that it asked for all the same (iterated one by one), and queries
 // the pass had to answer itself because the engine could not.
+// With the flood (above PartsUpTo iterations): pixels given its cheap
+// first steps count as border pixels, those iterated to the end as block
+// pixels, and the queries that had to wait for the whole canvas as asked
+// inside.
 struct EngineStats {
     std::int64_t borderPixels = 0;
     std::int64_t blockPixels = 0;
@@ -72,6 +80,10 @@ public:
     // Off: arm leaves the engine unarmed, so the pass iterates every pixel
     // itself.
     void setEnabled(bool on) { enabled_ = on; }
+    // How levels are worked out: by the iteration limit (the default), or
+    // one way whatever the limit (for tests and measurements).
+    enum class Way { ByLimit, Parts, Bands };
+    void setWay(Way way) { way_ = way; }
     // The kernels to use; one this processor lacks falls back to portable.
     void setIsa(Isa isa) { isa_ = isa; }
     Isa isa() const { return isa_; }
@@ -96,17 +108,20 @@ public:
     std::int32_t width() const { return width_; }
     std::int32_t height() const { return height_; }
 
-    // The rows whose parts are all worked out: 0 to readyRows() - 1.
+    // The rows the queries answer for: 0 to readyRows() - 1, and in parts
+    // also any part worked out below them.
     std::int32_t readyRows() const { return readyRows_; }
     // Whether the level of pixel (col, row) is known; false outside the
-    // armed canvas and in parts not yet worked out.
+    // armed canvas and where it is not worked out yet.
     bool known(std::int32_t col, std::int32_t row) const
     {
         if (std::uint32_t(col) >= std::uint32_t(width_) ||
             std::uint32_t(row) >= std::uint32_t(height_))
             return false;
-        if (row >= readyRows_ && !partDone(col, row))
+        if (row >= readyRows_ && (!inParts_ || !partDone(col, row)))
             return false;
+        if (!inParts_)
+            return knownBit(row, col / 8) >> (col % 8) & 1;
         return known_[std::size_t(row) * std::size_t(width_) + std::size_t(col)] != 0;
     }
     // The level of a known pixel.
@@ -123,9 +138,18 @@ public:
     Eight eight(std::int32_t col, std::int32_t row) const
     {
         const std::size_t at = std::size_t(row) * std::size_t(width_) + std::size_t(col);
-        std::uint64_t bytes; // 0 or 1 each
-        std::memcpy(&bytes, known_ + at, 8);
-        Eight e{unsigned((bytes * 0x0102040810204080u) >> 56), 0};
+        Eight e{0, 0};
+        if (inParts_) {
+            std::uint64_t bytes; // 0 or 1 each
+            std::memcpy(&bytes, known_ + at, 8);
+            e.known = unsigned((bytes * 0x0102040810204080u) >> 56);
+        } else {
+            const std::int32_t seg = col / 8, shift = col % 8;
+            unsigned bits = knownBit(row, seg) >> shift;
+            if (shift)
+                bits |= unsigned(knownBit(row, seg + 1)) << (8 - shift);
+            e.known = bits & 0xff;
+        }
         std::memcpy(&e.levels, levels_ + at, 8);
         return e;
     }
@@ -137,25 +161,50 @@ public:
     // Parts are squares of this many pixels (those at the right and bottom
     // edges smaller), worked out whole by one thread each.
     static constexpr std::int32_t PartSide = 64;
+    // The highest iteration limit worked out in parts; above it, the flood.
+    static constexpr std::int32_t PartsUpTo = 4096;
 
 private:
     bool partDone(std::int32_t col, std::int32_t row) const
     {
-        const std::size_t part = std::size_t(row / PartSide) * partsPerRow_ +
-                                 std::size_t(col / PartSide);
+        const std::size_t part =
+            std::size_t(row / PartSide) * partsPerRow_ + std::size_t(col / PartSide);
         return partStates_[part].load(std::memory_order_acquire) == PartWorkedOut;
+    }
+    std::uint8_t knownBit(std::int32_t row, std::int32_t seg) const
+    {
+        return known_[(std::size_t(row) * segmentsPerRow_ + std::size_t(seg)) * knownStride_];
     }
     static constexpr std::uint8_t PartWorkedOut = 2;
     std::int32_t threadCount() const;
-    void startHelpers(std::size_t count);
-    void stopHelpers();
     void runWork(const std::function<void()>& work);
+
+    // In parts (part_pool.cpp).
+    void armParts(std::int32_t maxIter);
+    void startPartHelpers(std::size_t count);
+    void stopPartHelpers();
     void readyPartRows(std::int32_t partRows);
     void workOutOrWait(std::size_t part);
     void publishDemand(std::int32_t partRow);
+    void prepareParts(std::int32_t row);
+    bool settleInParts(std::int32_t col, std::int32_t row);
+    // In bands (band_flood.cpp).
+    void armBands();
+    void startBandHelpers(std::size_t count);
+    void stopBandHelpers();
+    void advance(std::int32_t bands);
+    void advanceHere(std::int32_t bands);
+    void prepareBands(std::int32_t row);
+    bool settleInBands(std::int32_t col, std::int32_t row);
 
-    struct Work; // buffers, part states and the helper threads
-    std::unique_ptr<Work> work_;
+    struct Common; // the pass's plane values and the level table
+    struct Parts;  // buffers, part states and their helper threads
+    struct Bands;  // buffers, stacks, bands and their helper threads
+    std::unique_ptr<Common> common_;
+    std::unique_ptr<Parts> parts_;
+    std::unique_ptr<Bands> bands_;
+    bool inParts_ = true;
+    Way way_ = Way::ByLimit;
     bool enabled_ = true;
     std::int32_t threads_ = 0;
     std::function<void()> waitHook_;
@@ -165,9 +214,11 @@ private:
     EngineStats stats_;
     // Views of the armed levels, for the queries.
     std::int32_t width_ = 0, height_ = 0, readyRows_ = 0;
-    std::size_t partsPerRow_ = 0;
     const std::uint8_t* levels_ = nullptr;
+    // In parts, one byte per pixel; in bands, one bit per pixel in bytes
+    // knownStride_ apart, segmentsPerRow_ per row.
     const std::uint8_t* known_ = nullptr;
+    std::size_t partsPerRow_ = 0, segmentsPerRow_ = 0, knownStride_ = 1;
     const std::atomic<std::uint8_t>* partStates_ = nullptr;
 };
 

@@ -33,8 +33,7 @@ std::size_t grow(PartScratch& s, std::size_t k)
     return n;
 }
 
-void addRow(const PartCanvas& c, PartScratch& s, std::int32_t row, std::int32_t x0,
-            std::int32_t x1)
+void addRow(const PartCanvas& c, PartScratch& s, std::int32_t row, std::int32_t x0, std::int32_t x1)
 {
     if (x1 <= x0)
         return;

@@ -83,20 +83,23 @@ void expectExact(const reference::View& v, int width, int height)
     for (Isa isa : AllIsas) {
         if (!escape::supported(isa))
             continue; // said by EveryCompiledInstructionSetRan
-        for (int threads : PoolSizes) {
-            const std::string what =
-                describe(v, width, height, isa) + ", " + std::to_string(threads) + " threads";
-            LevelEngine engine;
-            engine.setIsa(isa);
-            engine.setThreads(threads);
-            ASSERT_TRUE(engine.arm(ref.xs, ref.ys, 256, 255)) << what;
-            engine.prepareRows(height - 1);
-            const Faults f = check(engine, ref);
-            EXPECT_EQ(f.unknown, 0)
-                << what << ": levels the pass iterates that the engine does not know";
-            EXPECT_EQ(f.wrong, 0) << what;
-            EXPECT_GT(f.known, 0) << what;
-        }
+        for (int threads : PoolSizes)
+            for (LevelEngine::Way way : {LevelEngine::Way::Parts, LevelEngine::Way::Bands}) {
+                const std::string what = describe(v, width, height, isa) + ", " +
+                                         std::to_string(threads) + " threads, " +
+                                         (way == LevelEngine::Way::Parts ? "parts" : "bands");
+                LevelEngine engine;
+                engine.setIsa(isa);
+                engine.setThreads(threads);
+                engine.setWay(way);
+                ASSERT_TRUE(engine.arm(ref.xs, ref.ys, 256, 255)) << what;
+                engine.prepareRows(height - 1);
+                const Faults f = check(engine, ref);
+                EXPECT_EQ(f.unknown, 0)
+                    << what << ": levels the pass iterates that the engine does not know";
+                EXPECT_EQ(f.wrong, 0) << what;
+                EXPECT_GT(f.known, 0) << what;
+            }
     }
 }
 

@@ -93,9 +93,19 @@ Digest referenceDigest(const NamedView& v, const Canvas& canvas)
     return it->second;
 }
 
+// ZELMAR_BENCH_WAY=parts or bands makes the engine work one way whatever
+// the limit, to compare the two.
+explorer::engine::LevelEngine::Way engineWay()
+{
+    using Way = explorer::engine::LevelEngine::Way;
+    const QByteArray way = qgetenv("ZELMAR_BENCH_WAY");
+    return way == "parts" ? Way::Parts : way == "bands" ? Way::Bands : Way::ByView;
+}
+
 std::unique_ptr<explorer::Form1> makeWindow(const NamedView& v, const Canvas& canvas, bool shown)
 {
     auto form = testing_support::makeExplorer(canvas.width, canvas.height);
+    form->Engine.setWay(engineWay());
     testing_support::setView(*form, v.view.xMin, v.view.xMax, v.view.yMin, v.view.yMax);
     if (shown) {
         form->show();

@@ -2,15 +2,15 @@
 // of the pass from its plane values (escape.h, in vector lanes), by helper
 // threads (one fewer than the thread count) a little ahead of the rows the
 // pass has reached, and by the pass's own thread where it would otherwise
-// wait. Two ways, chosen per arm: up to PartsUpTo iterations, in parts
+// wait. Two ways, chosen per arm from a coarse sample of the view: in parts
 // (part_pool.cpp: squares worked out whole, regions whose border is all of
-// the set left to the pass's fill); above, where every pixel of the set
-// costs the whole limit, by the flood of escape.h in bands of rows
-// (band_flood.cpp), which iterates no pixel of the set that does not border
-// an escaping one. Knows nothing of windows; with a wait hook set, the
-// pass's thread only waits and calls the hook, and the work runs elsewhere.
-// One pass arms it; a nested pass simply arms it again, which stops and
-// drops what the outer pass had.
+// the set left to the pass's fill) where escaping points run long; else,
+// and above PartsUpTo iterations, where every pixel of the set costs the
+// whole limit, by the flood of escape.h in bands of rows (band_flood.cpp),
+// which gives every pixel it reaches a few cheap steps at once and iterates
+// no pixel of the set that does not border an escaping one. Knows nothing of windows; with a wait
+// hook set, the pass's thread only waits and calls the hook, and the work runs elsewhere. One pass
+// arms it; a nested pass simply arms it again, which stops and drops what the outer pass had.
 #pragma once
 
 #include <cstddef>
@@ -80,9 +80,9 @@ public:
     // Off: arm leaves the engine unarmed, so the pass iterates every pixel
     // itself.
     void setEnabled(bool on) { enabled_ = on; }
-    // How levels are worked out: by the iteration limit (the default), or
-    // one way whatever the limit (for tests and measurements).
-    enum class Way { ByLimit, Parts, Bands };
+    // How levels are worked out: as the view and limit suit (the default),
+    // or one way whatever they are (for tests and measurements).
+    enum class Way { ByView, Parts, Bands };
     void setWay(Way way) { way_ = way; }
     // The kernels to use; one this processor lacks falls back to portable.
     void setIsa(Isa isa) { isa_ = isa; }
@@ -102,6 +102,8 @@ public:
     std::int32_t threads() const { return threads_; }
 
     bool armed() const { return width_ > 0; }
+    // Whether the last arm chose parts.
+    bool inParts() const { return inParts_; }
     // Changes at every arm and release: a caller that ran the wait hook can
     // tell whether a nested pass armed the engine anew meanwhile.
     std::uint64_t generation() const { return generation_; }
@@ -177,6 +179,7 @@ private:
     }
     static constexpr std::uint8_t PartWorkedOut = 2;
     std::int32_t threadCount() const;
+    bool partsSuit(std::int32_t maxIter);
     void runWork(const std::function<void()>& work);
 
     // In parts (part_pool.cpp).
@@ -204,7 +207,7 @@ private:
     std::unique_ptr<Parts> parts_;
     std::unique_ptr<Bands> bands_;
     bool inParts_ = true;
-    Way way_ = Way::ByLimit;
+    Way way_ = Way::ByView;
     bool enabled_ = true;
     std::int32_t threads_ = 0;
     std::function<void()> waitHook_;

@@ -22,6 +22,11 @@ struct LevelEngine::Common {
     std::vector<double> xs, ys; // the pass's plane values, copied
     std::vector<std::uint8_t> levelOfCount;
     std::int32_t maxIter = 0;
+    // The sample that chooses the way, and room for its batch kernel.
+    std::vector<double> sampleX, sampleY, sampleZr, sampleZi;
+    std::vector<std::int32_t> sampleCounts;
+    std::vector<std::uint32_t> sampleIndex;
+    std::vector<std::int64_t> sampleCount;
 };
 
 // Buffers that keep their memory from one pass to the next: allocating them

@@ -17,7 +17,7 @@ namespace {
 
 // How many part rows beyond the one the pass has reached the helpers may
 // work out.
-constexpr std::int32_t PartRowsAhead = 3;
+constexpr std::int32_t PartRowsAhead = 8;
 
 enum PartState : std::uint8_t { PartFree = 0, PartTaken = 1, PartDone = 2 };
 

@@ -4,6 +4,7 @@
 // build holds. Also which of those this processor could not run.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -161,36 +162,68 @@ TEST(Engine, UnarmedKnowsNothing)
 }
 
 // Nothing is worked out for the whole canvas before the first rows: rows
-// become ready band by band as they are asked for, and the levels are the
-// same whichever order the bands were flooded in.
-TEST(Engine, ReadiesRowsBandByBand)
+// become ready band by band (part row by part row) as they are asked for,
+// and the levels are the same whichever order they were worked out in.
+TEST(Engine, ReadiesRowsAsTheyAreAskedFor)
 {
     const reference::View v{-0.75, -0.73, 0.1, 0.115};
     const reference::Picture ref = reference::render(v, 320, 480);
-    LevelEngine engine;
-    ASSERT_TRUE(engine.arm(ref.xs, ref.ys, 256, 255));
-    EXPECT_EQ(engine.readyRows(), 0);
-    EXPECT_FALSE(engine.known(0, 0)); // not asked for yet
-    engine.prepareRows(0);
-    const int first = engine.readyRows();
-    EXPECT_GT(first, 0);
-    EXPECT_LT(first, 480 / 2);
-    EXPECT_TRUE(engine.known(0, 0));
-    engine.prepareRows(first); // the next band
-    EXPECT_GT(engine.readyRows(), first);
-    EXPECT_LT(engine.readyRows(), 480);
-    engine.prepareRows(479);
-    EXPECT_EQ(engine.readyRows(), 480);
-    const Faults f = check(engine, ref);
-    EXPECT_EQ(f.unknown, 0);
-    EXPECT_EQ(f.wrong, 0);
-    // Released halfway, and armed again: the second thread is stopped and
-    // the new arm starts from nothing.
-    ASSERT_TRUE(engine.arm(ref.xs, ref.ys, 256, 255));
-    engine.prepareRows(100);
-    engine.release();
-    EXPECT_EQ(engine.readyRows(), 0);
-    EXPECT_FALSE(engine.known(0, 0));
+    for (LevelEngine::Way way : {LevelEngine::Way::Parts, LevelEngine::Way::Bands}) {
+        const bool parts = way == LevelEngine::Way::Parts;
+        LevelEngine engine;
+        engine.setWay(way);
+        ASSERT_TRUE(engine.arm(ref.xs, ref.ys, 256, 255));
+        EXPECT_EQ(engine.readyRows(), 0);
+        // (A helper may have worked out the first part already: only the
+        // flood's rows are unknown until asked for.)
+        if (!parts) {
+            EXPECT_FALSE(engine.known(0, 0)); // not asked for yet
+        }
+        engine.prepareRows(0);
+        const int first = engine.readyRows();
+        EXPECT_GT(first, 0);
+        EXPECT_LT(first, 480 / 2);
+        EXPECT_TRUE(engine.known(0, 0));
+        engine.prepareRows(first); // the next band
+        EXPECT_GT(engine.readyRows(), first);
+        EXPECT_LT(engine.readyRows(), 480);
+        engine.prepareRows(479);
+        EXPECT_EQ(engine.readyRows(), 480);
+        const Faults f = check(engine, ref);
+        EXPECT_EQ(f.unknown, 0);
+        EXPECT_EQ(f.wrong, 0);
+        // Released halfway, and armed again: the helpers are stopped and
+        // the new arm starts from nothing.
+        ASSERT_TRUE(engine.arm(ref.xs, ref.ys, 256, 255));
+        engine.prepareRows(100);
+        engine.release();
+        EXPECT_EQ(engine.readyRows(), 0);
+        EXPECT_FALSE(engine.known(0, 0));
+    }
+}
+
+// The way is chosen per view: parts along the boundary, where escaping
+// points run long; the flood where they stop at once or nearly all is of
+// the set, and at limits where a pixel of the set costs too much.
+TEST(Engine, ChoosesItsWayByTheView)
+{
+    struct Case {
+        const char* name;
+        int maxIter;
+        bool parts;
+    };
+    const Case cases[] = {{"spiral", 256, true}, {"seahorse", 256, true}, {"spiral", 5000, false},
+                          {"start", 256, false}, {"empty", 256, false},   {"interior", 256, false}};
+    for (const Case& c : cases) {
+        const auto* named = std::find_if(
+            std::begin(reference::BenchmarkViews), std::end(reference::BenchmarkViews),
+            [&](const reference::NamedView& n) { return std::string(n.name) == c.name; });
+        ASSERT_NE(named, std::end(reference::BenchmarkViews)) << c.name;
+        const reference::Picture ref = reference::render(named->view, 320, 240);
+        LevelEngine engine;
+        ASSERT_TRUE(engine.arm(ref.xs, ref.ys, c.maxIter, 255)) << c.name;
+        EXPECT_EQ(engine.inParts(), c.parts) << c.name << " at " << c.maxIter;
+    }
 }
 
 // Which kernels were compiled in and which of them the tests above ran. A

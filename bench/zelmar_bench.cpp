@@ -93,9 +93,19 @@ Digest referenceDigest(const NamedView& v, const Canvas& canvas)
     return it->second;
 }
 
+// ZELMAR_BENCH_WAY=parts or bands makes the engine work one way whatever
+// the limit, to compare the two.
+explorer::engine::LevelEngine::Way engineWay()
+{
+    using Way = explorer::engine::LevelEngine::Way;
+    const QByteArray way = qgetenv("ZELMAR_BENCH_WAY");
+    return way == "parts" ? Way::Parts : way == "bands" ? Way::Bands : Way::ByView;
+}
+
 std::unique_ptr<explorer::Form1> makeWindow(const NamedView& v, const Canvas& canvas, bool shown)
 {
     auto form = testing_support::makeExplorer(canvas.width, canvas.height);
+    form->Engine.setWay(engineWay());
     testing_support::setView(*form, v.view.xMin, v.view.xMax, v.view.yMin, v.view.yMax);
     if (shown) {
         form->show();
@@ -169,11 +179,11 @@ void fastPass(benchmark::State& state, NamedView v, Canvas canvas, int threads)
     sameAsReference[std::string(v.name) + " " + canvas.name() +
                     (threads == 1 ? " fast1" : " fast")] = digestOf(*form, false) == expected;
     const explorer::engine::EngineStats& stats = form->Engine.stats();
-    state.counters["cheap"] = double(stats.cheapPixels);
-    state.counters["deep"] = double(stats.deepPixels);
+    state.counters["border"] = double(stats.borderPixels);
+    state.counters["block"] = double(stats.blockPixels);
     state.counters["helper"] = double(stats.helperPixels);
+    state.counters["asked_inside"] = double(stats.askedInside);
     state.counters["misses"] = double(stats.misses);
-    state.counters["waits_for_all"] = double(stats.waitsForAll);
 }
 
 // Deep limits: the window's pass at a higher iteration limit, with the

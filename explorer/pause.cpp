@@ -13,6 +13,8 @@ void Form1::Command2_Click()
         return;
     if (Command2->Caption() == QLatin1String("&Pause")) {
         Command2->setCaption(QStringLiteral("&Resume"));
+        // The rows drawn since the pass last repainted show while it waits.
+        Picture1->Refresh();
         Picture1->setMousePointer(tk::PointerCross);
         emit passPaused();
     } else {

@@ -109,6 +109,9 @@ constexpr auto SpreadTable = [] {
 // row (waiting for levels, walking a long trace): repaints, exposes, the
 // window manager's ping and close. User input waits for the end of the row,
 // at the pass's own DoEvents.
+// The longest a drawn row waits to reach the screen while a pass runs.
+constexpr std::chrono::milliseconds RepaintInterval{8};
+
 void answerWindowSystem()
 {
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -172,6 +175,8 @@ void Form1::DoIt()
     const tk::ScopeExit release{[&] {
         Engine.release();
         DeepPass.release();
+        // However the pass ends, the rows it drew reach the screen.
+        Picture1->Refresh();
     }};
     // Inside a row the window answers the window system from the engine's
     // waits and the trace's walk; an outer pass's hook comes back after.
@@ -188,12 +193,15 @@ void Form1::DoIt()
         if (!DeepPass.computeLevels(*this))
             return; // a newer pass drew over this one while its levels were worked out
         // The palette as canvas pixels, converted once; each row then goes
-        // from its levels into the canvas's scan line in one step, and
-        // reaches the screen with the row's Refresh.
+        // from its levels into the canvas's scan line in one step. Rows
+        // reach the screen together, at most every RepaintInterval (and the
+        // last at once): a repaint per row would cost more than drawing the
+        // rows on a large canvas, and no eye tells the difference.
         std::array<std::uint32_t, 256> pixelOfLevel;
         for (std::size_t level = 0; level < pixelOfLevel.size(); ++level)
             pixelOfLevel[level] = tk::PictureBox::toRgb(Palette[level]);
         const std::int32_t lastRow = LastRow;
+        std::chrono::steady_clock::time_point lastRepaint{};
         for (std::int32_t row = 0; row <= lastRow; ++row) {
             EvaluateRow(row);
             int n = LastCol + 1;
@@ -209,7 +217,11 @@ void Form1::DoIt()
                 startOver = true;
                 break;
             }
-            Picture1->Refresh();
+            const auto now = std::chrono::steady_clock::now();
+            if (row == lastRow || now - lastRepaint >= RepaintInterval) {
+                Picture1->Refresh();
+                lastRepaint = now;
+            }
         }
     }
 }

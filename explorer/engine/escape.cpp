@@ -14,11 +14,15 @@ void countsAvx2(const double* cx, const double* cy, std::size_t n, std::int32_t 
 void cappedAvx2(const double* cx, double cy, std::size_t n, std::int32_t maxIter, std::int32_t cap,
                 std::int32_t* out);
 void floodAvx2(FloodJob& job);
+void batchAvx2(const double* cx, const double* cy, std::size_t n, std::int32_t maxIter,
+               std::int32_t* out, BatchScratch& scratch);
 void countsAvx512(const double* cx, const double* cy, std::size_t n, std::int32_t maxIter,
                   std::int32_t* out);
 void cappedAvx512(const double* cx, double cy, std::size_t n, std::int32_t maxIter,
                   std::int32_t cap, std::int32_t* out);
 void floodAvx512(FloodJob& job);
+void batchAvx512(const double* cx, const double* cy, std::size_t n, std::int32_t maxIter,
+                 std::int32_t* out, BatchScratch& scratch);
 #endif
 
 namespace {
@@ -98,6 +102,20 @@ void counts(Isa isa, const double* cx, const double* cy, std::size_t n, std::int
         return countsAvx2(cx, cy, n, maxIter, out);
 #endif
     countsWith<PortableLanes>(cx, cy, n, maxIter, out);
+}
+
+void batchCounts(Isa isa, const double* cx, const double* cy, std::size_t n, std::int32_t maxIter,
+                 std::int32_t* out, BatchScratch& scratch)
+{
+    if (!supported(isa))
+        isa = Isa::Portable;
+#ifdef ZELMAR_ESCAPE_X86
+    if (isa == Isa::Avx512)
+        return batchAvx512(cx, cy, n, maxIter, out, scratch);
+    if (isa == Isa::Avx2)
+        return batchAvx2(cx, cy, n, maxIter, out, scratch);
+#endif
+    batchCountsWith<PortableLanes>(cx, cy, n, maxIter, out, scratch);
 }
 
 void cappedCounts(Isa isa, const double* cx, double cy, std::size_t n, std::int32_t maxIter,

@@ -67,6 +67,23 @@ const char* name(Isa isa);
 void counts(Isa isa, const double* cx, const double* cy, std::size_t n, std::int32_t maxIter,
             std::int32_t* out);
 
+// Room for the points that leave the lock-step batches of batchCounts still
+// running: n entries each.
+struct BatchScratch {
+    std::uint32_t* index;
+    double* zr;
+    double* zi;
+    std::int64_t* count;
+};
+
+// Counts of n points exactly as scalarCount, for points that lie close
+// together (whose counts mostly differ little): in lock-step batches of all
+// the lanes until most of a batch has stopped, then the rest, each going on
+// from its z and count, in lanes that are refilled as they stop. Fewer than
+// 2^32 points, every one safe (both coordinates below SafeCoordinate).
+void batchCounts(Isa isa, const double* cx, const double* cy, std::size_t n, std::int32_t maxIter,
+                 std::int32_t* out, BatchScratch& scratch);
+
 // Counts of n points (cx[i], cy) of one row, giving up after cap steps: out[i]
 // is the count when the point stopped within cap steps, else 0. Points that
 // could overflow are not iterated and also give 0.

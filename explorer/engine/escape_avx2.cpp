@@ -34,6 +34,12 @@ void countsAvx2(const double* cx, const double* cy, std::size_t n, std::int32_t 
     countsWith<Avx2Lanes>(cx, cy, n, maxIter, out);
 }
 
+void batchAvx2(const double* cx, const double* cy, std::size_t n, std::int32_t maxIter,
+               std::int32_t* out, BatchScratch& scratch)
+{
+    batchCountsWith<Avx2Lanes>(cx, cy, n, maxIter, out, scratch);
+}
+
 void cappedAvx2(const double* cx, double cy, std::size_t n, std::int32_t maxIter, std::int32_t cap,
                 std::int32_t* out)
 {

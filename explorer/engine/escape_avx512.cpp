@@ -35,6 +35,12 @@ void countsAvx512(const double* cx, const double* cy, std::size_t n, std::int32_
     countsWith<Avx512Lanes>(cx, cy, n, maxIter, out);
 }
 
+void batchAvx512(const double* cx, const double* cy, std::size_t n, std::int32_t maxIter,
+                 std::int32_t* out, BatchScratch& scratch)
+{
+    batchCountsWith<Avx512Lanes>(cx, cy, n, maxIter, out, scratch);
+}
+
 void cappedAvx512(const double* cx, double cy, std::size_t n, std::int32_t maxIter,
                   std::int32_t cap, std::int32_t* out)
 {

@@ -153,4 +153,46 @@ TEST(EscapeKernels, CappedCountsStopAtTheCap)
     }
 }
 
+// The lock-step batches whose survivors go on in refilled lanes: every
+// count as the defining iteration's, whatever share of a batch survives
+// (none, a few, all), for batches cut short at the end, and at limits where
+// survivors run long.
+TEST(EscapeKernels, BatchCountsMatchTheScalarIteration)
+{
+    std::mt19937_64 rng(11);
+    std::uniform_real_distribution<double> unit(0, 1);
+    Points p;
+    const Points hard = hardPoints();
+    for (std::size_t i = 0; i < hard.cx.size(); ++i)
+        if (std::fabs(hard.cx[i]) < escape::SafeCoordinate &&
+            std::fabs(hard.cy[i]) < escape::SafeCoordinate)
+            p.add(hard.cx[i], hard.cy[i]);
+    for (int i = 0; i < 3000; ++i) {
+        if (i % 300 < 40) { // a run inside the set: whole batches survive
+            p.add(-0.1 + 0.1 * unit(rng), 0.1 * unit(rng));
+        } else if (i % 300 < 80) { // far out: whole batches stop at once
+            p.add(3 + unit(rng), unit(rng));
+        } else { // along the boundary: a few of each batch go on
+            const auto [x, y] = boundaryPoint(unit(rng) * 2 * M_PI);
+            const double r = std::pow(10.0, -2 - 8 * unit(rng));
+            p.add(x + r * (unit(rng) - 0.5), y + r * (unit(rng) - 0.5));
+        }
+    }
+    for (escape::Isa isa : isas())
+        for (int maxIter : {1, 7, 256, 5000})
+            for (std::size_t n : {std::size_t(1), std::size_t(31), std::size_t(33), p.cx.size()}) {
+                std::vector<std::int32_t> out(n, -7);
+                std::vector<std::uint32_t> index(n);
+                std::vector<double> zr(n), zi(n);
+                std::vector<std::int64_t> count(n);
+                escape::BatchScratch scratch{index.data(), zr.data(), zi.data(), count.data()};
+                escape::batchCounts(isa, p.cx.data(), p.cy.data(), n, maxIter, out.data(), scratch);
+                int wrong = 0;
+                for (std::size_t i = 0; i < n; ++i)
+                    wrong += out[i] != escape::scalarCount(p.cx[i], p.cy[i], maxIter);
+                EXPECT_EQ(wrong, 0)
+                    << escape::name(isa) << " maxIter " << maxIter << ", " << n << " points";
+            }
+}
+
 } // namespace

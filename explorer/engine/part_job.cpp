@@ -1,0 +1,224 @@
+// A part's levels, worked out level by level of its splits: each round
+// gathers the pixels every live block needs (split lines, or the inside of
+// the smallest blocks) and iterates them in one call of the lane kernel, so
+// the lanes see hundreds of points at a time rather than a dozen.
+#include "part_job.h"
+
+#include <algorithm>
+
+#include "escape.h"
+
+namespace explorer::engine {
+
+namespace {
+
+constexpr std::int32_t TileSide = 16;
+// Blocks at most this wide and high are iterated whole rather than split.
+constexpr std::int32_t SmallSide = 4;
+// Pixel-iterations between looks at the stop flag, about.
+constexpr std::int64_t IterationsPerLook = std::int64_t(1) << 24;
+
+std::size_t at(const PartCanvas& c, std::int32_t col, std::int32_t row)
+{
+    return std::size_t(row) * std::size_t(c.width) + std::size_t(col);
+}
+
+// Room for k more points at the end of the gathered ones; returns the first.
+std::size_t grow(PartScratch& s, std::size_t k)
+{
+    const std::size_t n = s.pixels.size();
+    s.pixels.resize(n + k);
+    s.cx.resize(n + k);
+    s.cy.resize(n + k);
+    return n;
+}
+
+void addRow(const PartCanvas& c, PartScratch& s, std::int32_t row, std::int32_t x0, std::int32_t x1)
+{
+    if (x1 <= x0)
+        return;
+    const std::size_t k = std::size_t(x1 - x0), n = grow(s, k), first = at(c, x0, row);
+    std::uint32_t* pixels = s.pixels.data() + n;
+    double* cx = s.cx.data() + n;
+    double* cy = s.cy.data() + n;
+    const double y = c.ys[std::size_t(row)];
+    for (std::size_t i = 0; i < k; ++i) {
+        pixels[i] = std::uint32_t(first + i);
+        cx[i] = c.xs[std::size_t(x0) + i];
+        cy[i] = y;
+    }
+}
+
+void addColumn(const PartCanvas& c, PartScratch& s, std::int32_t col, std::int32_t y0,
+               std::int32_t y1)
+{
+    if (y1 <= y0)
+        return;
+    const std::size_t k = std::size_t(y1 - y0), n = grow(s, k);
+    const double x = c.xs[std::size_t(col)];
+    for (std::size_t i = 0; i < k; ++i) {
+        s.pixels[n + i] = std::uint32_t(at(c, col, y0 + std::int32_t(i)));
+        s.cx[n + i] = x;
+        s.cy[n + i] = c.ys[std::size_t(y0) + i];
+    }
+}
+
+// The pixels on the border of r (each once).
+void addRing(const PartCanvas& c, PartScratch& s, const PartRect& r)
+{
+    addRow(c, s, r.y0, r.x0, r.x1);
+    if (r.y1 - r.y0 > 1)
+        addRow(c, s, r.y1 - 1, r.x0, r.x1);
+    addColumn(c, s, r.x0, r.y0 + 1, r.y1 - 1);
+    if (r.x1 - r.x0 > 1)
+        addColumn(c, s, r.x1 - 1, r.y0 + 1, r.y1 - 1);
+}
+
+// What a block's ring holds: only level 0 (all of the set), none of it, or
+// both.
+enum class Ring { AllInSet, NoneInSet, Mixed };
+
+Ring ringOf(const PartCanvas& c, const PartRect& r)
+{
+    unsigned zeros = 0, others = 0;
+    auto look = [&](std::uint8_t level) {
+        zeros |= level == 0;
+        others |= level != 0;
+    };
+    const std::uint8_t* top = c.levels + at(c, 0, r.y0);
+    const std::uint8_t* bottom = c.levels + at(c, 0, r.y1 - 1);
+    for (std::int32_t x = r.x0; x < r.x1; ++x) {
+        look(top[x]);
+        look(bottom[x]);
+    }
+    for (std::int32_t y = r.y0 + 1; y < r.y1 - 1; ++y) {
+        look(c.levels[at(c, r.x0, y)]);
+        look(c.levels[at(c, r.x1 - 1, y)]);
+    }
+    return !others ? Ring::AllInSet : !zeros ? Ring::NoneInSet : Ring::Mixed;
+}
+
+// Where a side from a to b is split: on a tile border near its middle while
+// it spans tiles, else at its middle; so that both split lines lie inside.
+std::int32_t splitAt(std::int32_t a, std::int32_t b)
+{
+    std::int32_t m = a + (b - a) / 2;
+    if (b - a > TileSide)
+        m = (m + TileSide / 2) / TileSide * TileSide;
+    return std::clamp(m, a + 2, b - 2);
+}
+
+// Iterates the gathered pixels and stores their levels.
+bool iterate(const PartCanvas& c, PartScratch& s)
+{
+    const std::size_t n = s.pixels.size();
+    s.counts.resize(n);
+    s.keptIndex.resize(n);
+    s.keptZr.resize(n);
+    s.keptZi.resize(n);
+    s.keptCount.resize(n);
+    escape::BatchScratch kept{s.keptIndex.data(), s.keptZr.data(), s.keptZi.data(),
+                              s.keptCount.data()};
+    const std::size_t chunk =
+        std::size_t(std::max<std::int64_t>(64, IterationsPerLook / std::max(1, c.maxIter)));
+    for (std::size_t first = 0; first < n; first += chunk) {
+        if (c.stop->load(std::memory_order_relaxed))
+            return false;
+        const std::size_t m = std::min(chunk, n - first);
+        escape::batchCounts(c.isa, s.cx.data() + first, s.cy.data() + first, m, c.maxIter,
+                            s.counts.data() + first, kept);
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::uint32_t p = s.pixels[i];
+        c.levels[p] = c.levelOfCount[std::size_t(s.counts[i])];
+        c.known[p] = 1;
+    }
+    return true;
+}
+
+} // namespace
+
+namespace {
+
+void clearGathered(PartScratch& s)
+{
+    s.pixels.clear();
+    s.cx.clear();
+    s.cy.clear();
+}
+
+} // namespace
+
+bool workOutPart(const PartCanvas& c, PartRect rect, PartScratch& s, PartJobCounts& counts)
+{
+    clearGathered(s);
+    addRing(c, s, rect);
+    counts.borderPixels += std::int64_t(s.pixels.size());
+    if (!iterate(c, s))
+        return false;
+    s.blocks.assign(1, rect);
+    while (!s.blocks.empty()) {
+        s.next.clear();
+        clearGathered(s);
+        std::int64_t inside = 0;
+        for (const PartRect& b : s.blocks) {
+            const std::int32_t w = b.x1 - b.x0, h = b.y1 - b.y0;
+            if (w <= 2 || h <= 2)
+                continue; // all ring
+            const Ring ring = ringOf(c, b);
+            if (ring == Ring::AllInSet)
+                continue; // left for the pass to fill
+            // A ring with nothing of the set seldom holds any inside, and
+            // splitting would only find that out at more cost: iterated
+            // whole, as are the smallest blocks.
+            if (ring == Ring::NoneInSet || (w <= SmallSide && h <= SmallSide)) {
+                const std::size_t before = s.pixels.size();
+                for (std::int32_t y = b.y0 + 1; y < b.y1 - 1; ++y)
+                    addRow(c, s, y, b.x0 + 1, b.x1 - 1);
+                inside += std::int64_t(s.pixels.size() - before);
+                continue;
+            }
+            const bool splitX = w > SmallSide, splitY = h > SmallSide;
+            const std::int32_t xm = splitX ? splitAt(b.x0, b.x1) : b.x1;
+            const std::int32_t ym = splitY ? splitAt(b.y0, b.y1) : b.y1;
+            if (splitY) {
+                addRow(c, s, ym - 1, b.x0 + 1, b.x1 - 1);
+                addRow(c, s, ym, b.x0 + 1, b.x1 - 1);
+            }
+            if (splitX)
+                for (std::int32_t x : {xm - 1, xm}) {
+                    if (splitY) {
+                        addColumn(c, s, x, b.y0 + 1, ym - 1);
+                        addColumn(c, s, x, ym + 1, b.y1 - 1);
+                    } else {
+                        addColumn(c, s, x, b.y0 + 1, b.y1 - 1);
+                    }
+                }
+            s.next.push_back({b.x0, b.y0, xm, ym});
+            if (splitX)
+                s.next.push_back({xm, b.y0, b.x1, ym});
+            if (splitY)
+                s.next.push_back({b.x0, ym, xm, b.y1});
+            if (splitX && splitY)
+                s.next.push_back({xm, ym, b.x1, b.y1});
+        }
+        counts.blockPixels += inside;
+        counts.borderPixels += std::int64_t(s.pixels.size()) - inside;
+        if (!iterate(c, s))
+            return false;
+        s.blocks.swap(s.next);
+    }
+    return true;
+}
+
+std::uint8_t workOutPixel(const PartCanvas& c, std::int32_t col, std::int32_t row)
+{
+    const std::int32_t count =
+        escape::scalarCount(c.xs[std::size_t(col)], c.ys[std::size_t(row)], c.maxIter);
+    const std::size_t p = at(c, col, row);
+    c.levels[p] = c.levelOfCount[std::size_t(count)];
+    c.known[p] = 1;
+    return c.levels[p];
+}
+
+} // namespace explorer::engine

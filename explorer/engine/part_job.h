@@ -1,0 +1,60 @@
+// One part of the canvas worked out by one thread: its border ring first,
+// then, wherever a ring holds a point that is not of the set, the part is
+// split and the lines along the split iterated, down to blocks small enough
+// to iterate whole. A block whose ring is all level 0 is left alone (the pass
+// fills such regions without asking; a pixel it does ask for is iterated
+// then). Writes only the pixels of its own rectangle; not re-entrant per part.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "level_engine.h"
+
+namespace explorer::engine {
+
+struct PartRect {
+    std::int32_t x0, y0, x1, y1; // pixels [x0, x1) x [y0, y1)
+};
+
+// What every job of one arm shares, read-only while jobs run.
+struct PartCanvas {
+    const double* xs;
+    const double* ys;
+    std::int32_t width, height;
+    std::int32_t maxIter;
+    const std::uint8_t* levelOfCount; // maxIter + 1 entries
+    std::uint8_t* levels;             // per pixel, row-major
+    std::uint8_t* known;              // per pixel: 1 once its level is stored
+    Isa isa;
+    const std::atomic<bool>* stop; // set: a job may end early, its part unfinished
+};
+
+// Buffers a thread keeps from one job to the next.
+struct PartScratch {
+    std::vector<PartRect> blocks, next;
+    std::vector<std::uint32_t> pixels; // row-major indices
+    std::vector<double> cx, cy;
+    std::vector<std::int32_t> counts;
+    // Points still running after their lock-step batch.
+    std::vector<std::uint32_t> keptIndex;
+    std::vector<double> keptZr, keptZi;
+    std::vector<std::int64_t> keptCount;
+};
+
+struct PartJobCounts {
+    std::int64_t borderPixels = 0; // on rings and split lines
+    std::int64_t blockPixels = 0;  // inside the smallest blocks
+};
+
+// Works out the part `rect` (whose pixels nobody else writes meanwhile).
+// Returns false when it stopped early for canvas.stop.
+bool workOutPart(const PartCanvas& canvas, PartRect rect, PartScratch& scratch,
+                 PartJobCounts& counts);
+
+// The level of one pixel, iterated here and stored.
+std::uint8_t workOutPixel(const PartCanvas& canvas, std::int32_t col, std::int32_t row);
+
+} // namespace explorer::engine

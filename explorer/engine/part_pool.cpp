@@ -1,0 +1,209 @@
+// The render engine in parts: squares of the canvas worked out whole by one
+// thread each (part_job.h), in row order. Helper threads take the parts a
+// few part rows ahead of the rows the pass has reached (and no further, so
+// they soon rest while the pass waits in a pause); the pass's thread works
+// out the parts it needs that nobody has taken, and waits for those a
+// helper has. A part's pixels have one writer, the thread whose
+// compare-and-swap claimed it; its state, stored with release order once it
+// is worked out, is what lets the pass read them.
+#include <algorithm>
+#include <system_error>
+
+#include "level_engine_work.h"
+
+namespace explorer::engine {
+
+namespace {
+
+// How many part rows beyond the one the pass has reached the helpers may
+// work out.
+constexpr std::int32_t PartRowsAhead = 8;
+
+enum PartState : std::uint8_t { PartFree = 0, PartTaken = 1, PartDone = 2 };
+
+} // namespace
+
+PartRect LevelEngine::Parts::rectOf(std::size_t part) const
+{
+    const std::int32_t x0 = std::int32_t(part % partsPerRow) * PartSide;
+    const std::int32_t y0 = std::int32_t(part / partsPerRow) * PartSide;
+    return {x0, y0, std::min(x0 + PartSide, canvas.width), std::min(y0 + PartSide, canvas.height)};
+}
+
+bool LevelEngine::Parts::claim(std::size_t part)
+{
+    std::uint8_t expected = PartFree;
+    return states[part].compare_exchange_strong(expected, PartTaken, std::memory_order_acq_rel);
+}
+
+void LevelEngine::Parts::finished(std::size_t part)
+{
+    states[part].store(PartDone, std::memory_order_release);
+    {
+        // Whoever waits for it checks the state under the mutex.
+        const std::lock_guard lock(mutex);
+    }
+    changed.notify_all();
+}
+
+void LevelEngine::armParts(std::int32_t maxIter)
+{
+    static_assert(PartWorkedOut == PartDone);
+    Parts& p = *parts_;
+    const Common& c = *common_;
+    const std::size_t width = std::size_t(width_), height = std::size_t(height_);
+    const std::size_t pixels = width * height;
+    // Levels are read only where known.
+    p.levels.resize(pixels);
+    p.known.assign(pixels, 0);
+    p.partsPerRow = (width + PartSide - 1) / PartSide;
+    p.parts = p.partsPerRow * ((height + PartSide - 1) / PartSide);
+    if (p.stateRoom < p.parts) {
+        p.states = std::make_unique<std::atomic<std::uint8_t>[]>(p.parts);
+        p.stateRoom = p.parts;
+    }
+    for (std::size_t i = 0; i < p.parts; ++i)
+        p.states[i].store(PartFree, std::memory_order_relaxed);
+    p.stop = false;
+    p.canvas = PartCanvas{.xs = c.xs.data(),
+                          .ys = c.ys.data(),
+                          .width = width_,
+                          .height = height_,
+                          .maxIter = maxIter,
+                          .levelOfCount = c.levelOfCount.data(),
+                          .levels = p.levels.data(),
+                          .known = p.known.data(),
+                          .isa = isa_,
+                          .stop = &p.stop};
+    p.readyParts = 0;
+    p.nextPart = 0;
+    p.demand = 0;
+    p.helperBorder = p.helperBlock = 0;
+    partsPerRow_ = p.partsPerRow;
+    levels_ = p.levels.data();
+    known_ = p.known.data();
+    partStates_ = p.states.get();
+    startPartHelpers(
+        std::size_t(std::min<std::int64_t>(threadCount() - 1, std::int64_t(p.parts) - 1)));
+}
+
+void LevelEngine::startPartHelpers(std::size_t count)
+{
+    Parts& p = *parts_;
+    auto run = [&p] {
+        PartScratch scratch;
+        PartJobCounts counts;
+        std::unique_lock lock(p.mutex);
+        for (;;) {
+            p.changed.wait(lock, [&] {
+                return p.stop || p.nextPart >= p.parts ||
+                       std::int32_t(p.nextPart / p.partsPerRow) <= p.demand + PartRowsAhead;
+            });
+            if (p.stop || p.nextPart >= p.parts)
+                break;
+            const std::size_t part = p.nextPart++;
+            lock.unlock();
+            if (p.claim(part) && workOutPart(p.canvas, p.rectOf(part), scratch, counts))
+                p.finished(part);
+            lock.lock();
+        }
+        p.helperBorder += counts.borderPixels;
+        p.helperBlock += counts.blockPixels;
+    };
+    for (std::size_t i = 0; i < count; ++i) {
+        try {
+            p.helpers.emplace_back(run);
+        } catch (const std::system_error&) {
+            // No more threads to be had: those running (or the pass's
+            // thread alone) work out every part.
+            break;
+        }
+    }
+}
+
+void LevelEngine::stopPartHelpers()
+{
+    Parts& p = *parts_;
+    {
+        const std::lock_guard lock(p.mutex);
+        p.stop = true;
+    }
+    p.changed.notify_all();
+    for (std::thread& t : p.helpers)
+        t.join();
+    p.helpers.clear();
+}
+
+void LevelEngine::publishDemand(std::int32_t partRow)
+{
+    Parts& p = *parts_;
+    {
+        const std::lock_guard lock(p.mutex);
+        if (partRow <= p.demand)
+            return;
+        p.demand = partRow;
+    }
+    p.changed.notify_all();
+}
+
+// Works out `part` here if nobody has taken it, else waits for whoever has.
+void LevelEngine::workOutOrWait(std::size_t part)
+{
+    Parts& p = *parts_;
+    if (p.states[part].load(std::memory_order_acquire) == PartDone)
+        return;
+    if (p.claim(part)) {
+        PartJobCounts counts;
+        if (workOutPart(p.canvas, p.rectOf(part), p.passScratch, counts))
+            p.finished(part);
+        stats_.borderPixels += counts.borderPixels;
+        stats_.blockPixels += counts.blockPixels;
+        return;
+    }
+    std::unique_lock lock(p.mutex);
+    p.changed.wait(
+        lock, [&] { return p.stop || p.states[part].load(std::memory_order_acquire) == PartDone; });
+}
+
+// Works out (or waits for) every part of the first `partRows` part rows.
+void LevelEngine::readyPartRows(std::int32_t partRows)
+{
+    Parts& p = *parts_;
+    publishDemand(partRows - 1);
+    const std::size_t needed = std::min(p.parts, std::size_t(partRows) * p.partsPerRow);
+    for (; p.readyParts < needed; ++p.readyParts) {
+        workOutOrWait(p.readyParts);
+        if (p.stop)
+            return;
+    }
+    readyRows_ = std::min(height_, partRows * PartSide);
+}
+
+void LevelEngine::prepareParts(std::int32_t row)
+{
+    const std::int32_t partRows = std::min(row, height_ - 1) / PartSide + 1;
+    runWork([this, partRows] { readyPartRows(partRows); });
+}
+
+bool LevelEngine::settleInParts(std::int32_t col, std::int32_t row)
+{
+    const std::uint64_t generation = generation_;
+    if (!known(col, row) && !partDone(col, row)) {
+        const std::size_t part =
+            std::size_t(row / PartSide) * partsPerRow_ + std::size_t(col / PartSide);
+        runWork([this, part] { workOutOrWait(part); });
+        if (generation != generation_ || !partDone(col, row))
+            return false; // armed anew from inside the wait hook, or stopped
+    }
+    if (known(col, row))
+        return true;
+    // Inside a region whose border is all of the set: the pass asks for a
+    // pixel there only where its fill stops short (a trace looking one pixel
+    // in from the border, say). Iterated alone: at the limits parts are
+    // used for, that is quick.
+    ++stats_.askedInside;
+    workOutPixel(parts_->canvas, col, row);
+    return true;
+}
+
+} // namespace explorer::engine

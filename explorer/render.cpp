@@ -110,7 +110,7 @@ constexpr auto SpreadTable = [] {
 // window manager's ping and close. User input waits for the end of the row,
 // at the pass's own DoEvents.
 // The longest a drawn row waits to reach the screen while a pass runs.
-constexpr std::chrono::milliseconds RepaintInterval{8};
+constexpr std::chrono::milliseconds RepaintInterval{16};
 
 void answerWindowSystem()
 {
@@ -194,7 +194,8 @@ void Form1::DoIt()
             return; // a newer pass drew over this one while its levels were worked out
         // The palette as canvas pixels, converted once; each row then goes
         // from its levels into the canvas's scan line in one step. Rows
-        // reach the screen together, at most every RepaintInterval (and the
+        // reach the screen together, at most every RepaintInterval (a display's
+        // frame; and the
         // last at once): a repaint per row would cost more than drawing the
         // rows on a large canvas, and no eye tells the difference.
         std::array<std::uint32_t, 256> pixelOfLevel;

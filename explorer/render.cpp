@@ -194,10 +194,9 @@ void Form1::DoIt()
             return; // a newer pass drew over this one while its levels were worked out
         // The palette as canvas pixels, converted once; each row then goes
         // from its levels into the canvas's scan line in one step. Rows
-        // reach the screen together, at most every RepaintInterval (a display's
-        // frame; and the
-        // last at once): a repaint per row would cost more than drawing the
-        // rows on a large canvas, and no eye tells the difference.
+        // reach the screen together, once a display frame (the last at
+        // once): a repaint per row would cost more than drawing the rows on
+        // a large canvas, and no eye tells the difference.
         std::array<std::uint32_t, 256> pixelOfLevel;
         for (std::size_t level = 0; level < pixelOfLevel.size(); ++level)
             pixelOfLevel[level] = tk::PictureBox::toRgb(Palette[level]);

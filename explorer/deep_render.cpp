@@ -183,6 +183,8 @@ int DeepRender::waitForLevel(std::int32_t col, std::int32_t row,
     // A copy: a pass nested in the answer sets a hook of its own.
     const std::function<void()> hook = answer;
     job->feed.ask(row + 1);
+    using Clock = std::chrono::steady_clock;
+    constexpr auto slice = engine::LevelEngine::WaitSlice;
     for (bool counted = false;; counted = true) {
         const bool finished = job->feed.finished();
         const std::int32_t ready = job->feed.readyRows();
@@ -193,12 +195,19 @@ int DeepRender::waitForLevel(std::int32_t col, std::int32_t row,
         if (job->cancel || finished)
             return -1;
         levelWaits_ += counted ? 0 : 1;
-        job->feed.waitForRows(row + 1, engine::LevelEngine::WaitSlice);
-        if (hook && job->feed.readyRows() <= row) {
+        // Slices count from the last answer, in this wait or an earlier
+        // one: a trace that waits a little for each of many rows answers as
+        // often as one long wait.
+        const Clock::time_point now = Clock::now();
+        if (hook && now - lastAnswer_ >= slice) {
+            report(*job); // the status line moves on while a trace waits
             hook();
+            lastAnswer_ = Clock::now();
             if (job->cancel || current_ != job)
                 return -1;
+            continue;
         }
+        job->feed.waitForRows(row + 1, hook ? lastAnswer_ + slice - now : Clock::duration(slice));
     }
 }
 

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -120,6 +121,7 @@ private:
     std::int32_t readyRows_ = 0, levelWidth_ = 0;
     const std::uint8_t* levelData_ = nullptr;
     std::int64_t levelWaits_ = 0;
+    std::chrono::steady_clock::time_point lastAnswer_{};
 };
 
 } // namespace explorer

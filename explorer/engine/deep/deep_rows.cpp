@@ -23,7 +23,7 @@ void DeepRowFeed::ask(std::int32_t rows)
     workers_.notify_all();
 }
 
-std::int32_t DeepRowFeed::waitForRows(std::int32_t rows, std::chrono::milliseconds slice)
+std::int32_t DeepRowFeed::waitForRows(std::int32_t rows, std::chrono::nanoseconds slice)
 {
     std::unique_lock lock(mutex_);
     reader_.wait_for(lock, slice, [&] {

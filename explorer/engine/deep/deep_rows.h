@@ -31,7 +31,7 @@ public:
     std::int32_t readyRows() const { return ready_.load(std::memory_order_acquire); }
     // Waits at most `slice` for `rows` rows or for the end of the
     // computation; returns the rows ready then.
-    std::int32_t waitForRows(std::int32_t rows, std::chrono::milliseconds slice);
+    std::int32_t waitForRows(std::int32_t rows, std::chrono::nanoseconds slice);
     // The computation has returned (done, cancelled or refused).
     bool finished() const { return finished_.load(std::memory_order_acquire); }
     // The reference orbit's iterations, once it is done; -1 before.

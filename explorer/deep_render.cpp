@@ -135,7 +135,7 @@ void DeepRender::noteReady(Job& job, std::int32_t ready)
     readyRows_ = ready;
 }
 
-bool DeepRender::awaitRows(Form1& form, std::int32_t rows)
+bool DeepRender::awaitRows(Form1& form, std::int32_t rows, std::int32_t traceRow)
 {
     const std::shared_ptr<Job> job = current_;
     if (!job)
@@ -150,6 +150,18 @@ bool DeepRender::awaitRows(Form1& form, std::int32_t rows)
         const bool finished = job->feed.finished();
         const std::int32_t ready = job->feed.readyRows();
         noteReady(*job, ready);
+        if (ready >= rows && traceRow >= 0 && waitForTraceRows && ready < total) {
+            const std::int32_t needed = reach_.lastRowNeeded(
+                form.DoneGrid, form.LevelGrid, levelData_, levelWidth_, ready, traceRow);
+            if (needed >= ready) {
+                // A region of the set goes on below the ready rows: more of
+                // them, in steps that grow with it (each look floods it).
+                const std::int32_t step = std::max(rowsAhead(), (ready - traceRow) / 2);
+                rows = std::min(total, std::max(needed + 1, ready + step));
+                job->feed.ask(rows);
+                continue;
+            }
+        }
         if (ready >= rows && (rows < total || finished))
             break;
         if (finished) {

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "deep_trace_reach.h"
 #include "explorer/engine/deep/deep_levels.h"
 
 namespace explorer {
@@ -54,7 +55,10 @@ public:
     // starts over). Returns false when the pass should end without drawing
     // on (a newer pass cancelled its levels and has drawn the canvas);
     // raises the library's refusal as an error.
-    bool awaitRows(Form1& form, std::int32_t rows);
+    // With `traceRow`, also the rows the boundary traces that row starts
+    // will read, as far as the ready rows tell (deep_trace_reach.h): the
+    // trace itself then rarely waits.
+    bool awaitRows(Form1& form, std::int32_t rows, std::int32_t traceRow = -1);
     // Whether a pass over the view the bounds give now takes its levels
     // from here (a deep view that doubles do not resolve on this canvas).
     static bool takesPass(const Form1& form);
@@ -95,6 +99,9 @@ public:
     // The pass draws no row before every row is ready (as the progressive
     // pass must draw: tests compare the two).
     bool waitForAllRows = false;
+    // Off: the rows a trace walks are waited for inside the trace only
+    // (tests reach that wait this way).
+    bool waitForTraceRows = true;
 
 private:
     struct Job {
@@ -121,6 +128,7 @@ private:
     std::int32_t readyRows_ = 0, levelWidth_ = 0;
     const std::uint8_t* levelData_ = nullptr;
     std::int64_t levelWaits_ = 0;
+    DeepTraceReach reach_;
     std::chrono::steady_clock::time_point lastAnswer_{};
 };
 

@@ -197,10 +197,11 @@ void Form1::DoIt()
         const std::int32_t lastRow = LastRow;
         for (std::int32_t row = 0; row <= lastRow; ++row) {
             // The deep levels down to the row below this one are ready
-            // first (a trace started here mostly looks no further); the
-            // window answers meanwhile, and a newer pass may start there.
+            // first, and those of the regions of the set this row's traces
+            // will walk as far as they can be told; the window answers
+            // every event meanwhile, and a newer pass may start there.
             if (deep) {
-                if (!DeepPass.awaitRows(*this, row + 2))
+                if (!DeepPass.awaitRows(*this, row + 2, row))
                     return; // a newer pass has drawn over this one's canvas
                 if (Passes.takeRestart()) {
                     startOver = true;

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "deep_views.h"
+#include "explorer/deep_trace_reach.h"
 #include "explorer/explorer_features.h"
 #include "explorer/status_line.h"
 #include "explorer/view_history.h"
@@ -61,17 +62,19 @@ struct ProgressiveCase {
     // Row 0 is drawn while rows near the bottom have not been asked for
     // (the traces from the first rows end higher up).
     bool firstRowEarly;
-    // A trace from the first rows reaches rows the workers were not yet
-    // allowed to take, so it must wait for them.
-    bool traceWaits;
+    // The pass waits before a row for the rows its traces walk; off, a
+    // trace from the first rows reaches rows the workers were not yet
+    // allowed to take, so it must wait for them itself.
+    bool waitForTraceRows;
 };
 
 class ProgressivePass : public ::testing::TestWithParam<ProgressiveCase> {};
 
 // The progressive pass leaves the grids and the canvas exactly as a pass
 // that waits for every level first; where no trace reaches down, its first
-// row is painted before the last row's levels exist, and a trace that
-// reaches rows not ready waits for them.
+// row is painted before the last row's levels exist; the rows a trace walks
+// are waited for before its row (answering every event), or with that off,
+// by the trace itself.
 TEST_P(ProgressivePass, DrawsWhatTheAllAtOncePassDraws)
 {
     const ProgressiveCase& c = GetParam();
@@ -86,6 +89,7 @@ TEST_P(ProgressivePass, DrawsWhatTheAllAtOncePassDraws)
     auto f = makeExplorer(Width, Height);
     f->MaxIter = c.maxIter;
     f->DeepPass.rowsAheadLimit = c.rowsAhead;
+    f->DeepPass.waitForTraceRows = c.waitForTraceRows;
     int readyAtFirstRow = -1;
     QImage firstRow;
     QObject::connect(f.get(), &Form1::rowDrawn, [&](std::int32_t row) {
@@ -103,7 +107,9 @@ TEST_P(ProgressivePass, DrawsWhatTheAllAtOncePassDraws)
     // What row 0 showed when it was drawn is what it shows at the end.
     EXPECT_EQ(firstRow, f->Picture1->image().copy(0, 0, Width, 1));
     EXPECT_GE(readyAtFirstRow, 2);
-    if (c.traceWaits) {
+    if (c.waitForTraceRows) {
+        EXPECT_EQ(f->DeepPass.levelWaits(), 0) << "a trace waited for rows inside the row";
+    } else {
         EXPECT_GT(f->DeepPass.levelWaits(), 0) << "no trace waited for a row";
     }
     if (c.firstRowEarly) {
@@ -116,9 +122,12 @@ TEST_P(ProgressivePass, DrawsWhatTheAllAtOncePassDraws)
 INSTANTIATE_TEST_SUITE_P(
     Views, ProgressivePass,
     ::testing::Values(
-        ProgressiveCase{"seahorse", seahorseView, 6000, 4, true, true},
-        ProgressiveCase{"longBounds", [] { return longView(40, 50); }, 300, 6, true, false},
-        ProgressiveCase{"interior", [] { return interiorView(40); }, 200, 0, false, true}),
+        ProgressiveCase{"seahorse", seahorseView, 6000, 4, false, true},
+        ProgressiveCase{"seahorseTracesWait", seahorseView, 6000, 4, true, false},
+        ProgressiveCase{"longBounds", [] { return longView(40, 50); }, 300, 6, true, true},
+        ProgressiveCase{"interior", [] { return interiorView(40); }, 200, 0, false, true},
+        ProgressiveCase{"interiorTracesWait", [] { return interiorView(40); }, 200, 0, false,
+                        false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Paused after a few rows, the pass keeps its workers only for the rows
@@ -159,6 +168,65 @@ TEST(ProgressivePassPause, LeavesNoWorkerBusy)
     EXPECT_EQ(f->DoneGrid.data, std::vector<std::uint8_t>(f->DoneGrid.data.size(), 1));
 }
 
+struct ReachCase {
+    const char* name;
+    // Six rows of six pixels: '#' a pending pixel of the set, '.' a pending
+    // escaped one, 'o' done as of the set, 'x' done as escaped.
+    const char* rows[6];
+    int readyRows, row, expected;
+};
+
+class TraceReach : public ::testing::TestWithParam<ReachCase> {};
+
+// The last row a row's traces read: the lowest row of the regions of the
+// set that hold a pending pixel of the row, plus one; done pixels count by
+// their grid level; a region that reaches the last ready row needs more.
+TEST_P(TraceReach, IsTheLowestRowOfTheRegionsMet)
+{
+    const ReachCase& c = GetParam();
+    explorer::ByteGrid done, level;
+    done.recreate(6, 6);
+    level.recreate(6, 6);
+    std::vector<std::uint8_t> levels(36);
+    for (int r = 0; r < 6; ++r)
+        for (int col = 0; col < 6; ++col) {
+            const char p = c.rows[r][col];
+            done(col, r) = p == 'o' || p == 'x';
+            level(col, r) = p == 'x' ? 5 : 0;
+            // The deep level says escaped under a done pixel of the set:
+            // the trace reads the grid there.
+            levels[std::size_t(r * 6 + col)] = p == '#' ? 0 : 5;
+        }
+    explorer::DeepTraceReach reach;
+    EXPECT_EQ(reach.lastRowNeeded(done, level, levels.data(), 6, c.readyRows, c.row), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Regions, TraceReach,
+    ::testing::Values(
+        ReachCase{"noSetPixel",
+                  {"..x...", "..#...", "......", "......", "......", "......"},
+                  6,
+                  0,
+                  explorer::DeepTraceReach::NoTrace},
+        ReachCase{
+            "closedRegion", {"..#...", "...#..", "..#...", "......", "......", "#....."}, 6, 0, 3},
+        ReachCase{
+            "diagonalStep", {"#.....", ".#....", "..#...", "...#..", "......", "......"}, 6, 0, 4},
+        ReachCase{"reachesLastReadyRow",
+                  {".#....", ".#....", ".#....", ".#....", "......", "......"},
+                  4,
+                  0,
+                  4},
+        ReachCase{"throughDonePixels",
+                  {"#.....", "o.....", "o.....", "#.....", "#.....", "......"},
+                  6,
+                  0,
+                  5},
+        ReachCase{
+            "upAndAround", {"######", "#....#", "#....#", "#.####", "#.....", "......"}, 6, 3, 5}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 struct CancelCase {
     const char* name;
     DeepView (*view)();
@@ -180,6 +248,7 @@ TEST_P(ProgressivePassCancel, HomeAmongTheRowsEndsTheComputation)
     f->MaxIter = c.maxIter;
     f->DeepPass.options.useBla = c.useBla;
     f->DeepPass.rowsAheadLimit = 0;
+    f->DeepPass.waitForTraceRows = !c.insideTrace;
     int levelsArrived = 0;
     f->DeepPass.onLevels = [&](const explorer::deep::DeepLevels&) { ++levelsArrived; };
     bool homePressed = false;

@@ -53,6 +53,12 @@ void DeepRender::release()
     reap(false);
 }
 
+void DeepRender::hold(bool on)
+{
+    if (current_)
+        current_->feed.hold(on);
+}
+
 bool DeepRender::takesPass(const Form1& form)
 {
     const deep::DeepView* current = form.Deep.current(form);
@@ -104,6 +110,9 @@ bool DeepRender::start(Form1& form)
             [work](deep::DeepStage stage, double fraction) {
                 work->stage = int(stage);
                 work->fraction = fraction;
+                // Called between steps a few times a second: a paused pass
+                // rests here.
+                work->feed.waitWhileHeld(work->cancel);
             },
             work->feed, work->result);
     });

@@ -88,6 +88,10 @@ public:
     std::int64_t levelWaits() const { return levelWaits_; }
     // Computations not yet ended (those cancelled take a moment to notice).
     std::size_t runningComputations();
+    // A paused pass: its computation rests (the reference orbit and the
+    // table within a tenth of a second, the pixels after the rows in hand)
+    // until the pause ends. A pass started meanwhile is not held.
+    void hold(bool on);
     // The pass is through: its computation stops and its levels go.
     void release();
     // Every computation still running stops soon.

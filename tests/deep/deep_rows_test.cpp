@@ -126,6 +126,36 @@ TEST(DeepRowFeed, AReaderThatStopsAskingLeavesTheWorkersIdle)
     EXPECT_TRUE(sameRows(got, expected, Asked + Ahead));
 }
 
+// A held feed (a paused pass) keeps the computation resting: the reference
+// orbit waits at its first report, no row is handed out; released, it runs
+// to the very levels of the all-at-once computation. (A hold that does not
+// work could go unseen on a machine too slow to start within the look; it
+// cannot fail a working one.)
+TEST(DeepRowFeed, AHeldFeedRestsUntilReleased)
+{
+    deep::DeepOptions o;
+    o.maxIter = 1000;
+    const std::atomic<bool> cancel{false};
+    const deep::DeepLevels expected =
+        deep::computeDeepLevels(boundaryView(), Width, Height, o, cancel);
+    deep::DeepRowFeed feed;
+    feed.hold(true);
+    feed.ask(Height);
+    deep::DeepLevels got;
+    std::thread worker([&] {
+        deep::computeDeepLevelsInRows(
+            boundaryView(), Width, Height, o, cancel,
+            [&](deep::DeepStage, double) { feed.waitWhileHeld(cancel); }, feed, got);
+    });
+    EXPECT_EQ(feed.waitForRows(1, 300ms), 0);
+    EXPECT_EQ(feed.referenceIterations(), -1) << "the orbit went on while held";
+    EXPECT_EQ(feed.rowsTaken(), 0);
+    feed.hold(false);
+    EXPECT_EQ(waitFor(feed, Height), Height);
+    worker.join();
+    EXPECT_EQ(got.levels, expected.levels);
+}
+
 // The reference's length is published before the table and the pixels,
 // and not before the orbit is done.
 TEST(DeepRowFeed, TheReferenceIsKnownBeforeThePixels)

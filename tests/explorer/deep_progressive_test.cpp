@@ -130,9 +130,9 @@ INSTANTIATE_TEST_SUITE_P(
                         false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// Paused after a few rows, the pass keeps its workers only for the rows
-// they were allowed ahead of it; once those are done none is busy, and the
-// resumed pass draws the rest.
+// Paused after a few rows, the pass's workers take no further row (and
+// never more than they were allowed ahead of it); once the rows in hand are
+// done none is busy, and the resumed pass draws the rest.
 TEST(ProgressivePassPause, LeavesNoWorkerBusy)
 {
     auto f = makeExplorer(Width, Height);
@@ -140,7 +140,7 @@ TEST(ProgressivePassPause, LeavesNoWorkerBusy)
     constexpr int Ahead = 3;
     f->DeepPass.rowsAheadLimit = Ahead;
     bool paused = false, rested = false;
-    int asked = -1, taken = -1, ready = -1;
+    int asked = -1, taken = -1, ready = -1, takenWhenPaused = -1;
     QObject::connect(f.get(), &Form1::rowDrawn, [&](std::int32_t row) {
         if (row != 2 || paused)
             return;
@@ -148,6 +148,7 @@ TEST(ProgressivePassPause, LeavesNoWorkerBusy)
         atNextYield(*f, [&] {
             atNextYield(*f, [&] {
                 // Paused: the rows in hand end, and no more are taken.
+                takenWhenPaused = f->DeepPass.rowsTaken();
                 rested = eventually([&] { return f->DeepPass.rowsInHand() == 0; });
                 asked = f->DeepPass.rowsAsked();
                 taken = f->DeepPass.rowsTaken();
@@ -161,6 +162,7 @@ TEST(ProgressivePassPause, LeavesNoWorkerBusy)
     ASSERT_TRUE(paused);
     EXPECT_TRUE(rested) << "workers still busy a minute into the pause";
     EXPECT_LE(taken, asked + Ahead);
+    EXPECT_EQ(taken, takenWhenPaused);
     EXPECT_EQ(ready, taken);
     EXPECT_LT(taken, Height);
     EXPECT_TRUE(takeReports().empty());

@@ -53,6 +53,22 @@ void DeepRowFeed::wake()
     workers_.notify_all();
 }
 
+void DeepRowFeed::hold(bool on)
+{
+    {
+        const std::lock_guard lock(mutex_);
+        held_ = on;
+    }
+    workers_.notify_all();
+}
+
+void DeepRowFeed::waitWhileHeld(const std::atomic<bool>& cancel)
+{
+    std::unique_lock lock(mutex_);
+    while (held_ && !cancel.load(std::memory_order_relaxed))
+        workers_.wait_for(lock, CancelPoll);
+}
+
 void DeepRowFeed::begin(std::int32_t rows)
 {
     const std::lock_guard lock(mutex_);
@@ -68,7 +84,7 @@ std::int32_t DeepRowFeed::takeRow(const std::atomic<bool>& cancel)
             return -1;
         const std::int64_t allowed =
             std::int64_t(asked_.load(std::memory_order_relaxed)) + std::int64_t(ahead_);
-        if (taken_ < allowed)
+        if (taken_ < allowed && !held_)
             return taken_++;
         workers_.wait_for(lock, CancelPoll);
     }

@@ -45,6 +45,9 @@ public:
     std::int32_t rowsInHand() const;
     // Workers waiting for the reader look at their cancel flag now.
     void wake();
+    // Held (a paused reader), no row is handed out and waitWhileHeld waits:
+    // the workers end the rows in hand and rest.
+    void hold(bool on);
 
     // The computation's side.
     void begin(std::int32_t rows);
@@ -52,6 +55,9 @@ public:
     // `cancel` is set. Waits while the reader has not asked for it.
     std::int32_t takeRow(const std::atomic<bool>& cancel);
     void rowDone(std::int32_t row);
+    // Returns once the feed is not held or `cancel` is set (the reference
+    // orbit and the table call it between steps).
+    void waitWhileHeld(const std::atomic<bool>& cancel);
     void publishReference(std::int64_t iterations);
     void finish();
 
@@ -60,6 +66,7 @@ private:
     std::condition_variable workers_, reader_;
     const std::int32_t ahead_;
     std::int32_t rows_ = 0, taken_ = 0, completed_ = 0;
+    bool held_ = false;
     std::vector<bool> done_;
     std::atomic<std::int32_t> asked_{0}, ready_{0};
     std::atomic<std::int64_t> referenceIterations_{-1};

@@ -186,6 +186,12 @@ bool DeepRender::awaitRows(Form1& form, std::int32_t rows, std::int32_t traceRow
             return false; // a newer pass has drawn over this one's canvas
         job->feed.waitForRows(rows, EventSlice);
     }
+    // The reference's length goes out as soon as it is known, even when no
+    // wait has reported it.
+    if (!job->referenceReported && job->feed.referenceIterations() >= 0) {
+        job->referenceReported = true;
+        report(*job);
+    }
     if (rows == total && !job->levelsReported) {
         job->levelsReported = true;
         report(*job);

@@ -116,7 +116,7 @@ private:
         deep::DeepRowFeed feed;
         deep::DeepLevels result;
         Progress progress{}; // what does not change while it runs
-        bool levelsReported = false;
+        bool referenceReported = false, levelsReported = false;
         std::thread worker;
     };
     int waitForLevel(std::int32_t col, std::int32_t row, const std::function<void()>& answer);

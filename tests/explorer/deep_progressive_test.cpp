@@ -4,6 +4,7 @@
 // newer pass cancels the computation wherever the older one waits.
 #include <QApplication>
 #include <QImage>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -90,12 +91,21 @@ TEST_P(ProgressivePass, DrawsWhatTheAllAtOncePassDraws)
     f->MaxIter = c.maxIter;
     f->DeepPass.rowsAheadLimit = c.rowsAhead;
     f->DeepPass.waitForTraceRows = c.waitForTraceRows;
-    int readyAtFirstRow = -1;
+    int readyAtFirstRow = -1, levelsArrived = 0;
+    bool levelsBeforeFirstRow = false;
     QImage firstRow;
+    QString statusAtFirstRow;
+    const auto toStatus = f->DeepPass.onLevels;
+    f->DeepPass.onLevels = [&](const explorer::deep::DeepLevels& l) {
+        ++levelsArrived;
+        toStatus(l);
+    };
     QObject::connect(f.get(), &Form1::rowDrawn, [&](std::int32_t row) {
         if (row != 0)
             return;
         readyAtFirstRow = f->DeepPass.readyRows();
+        levelsBeforeFirstRow = levelsArrived > 0;
+        statusAtFirstRow = f->Features->Status->text();
         firstRow = f->Picture1->image().copy(0, 0, Width, 1);
     });
     explorer::ShowAndDraw(*f, view);
@@ -114,7 +124,14 @@ TEST_P(ProgressivePass, DrawsWhatTheAllAtOncePassDraws)
     }
     if (c.firstRowEarly) {
         EXPECT_LT(readyAtFirstRow, Height) << "row 0 waited for every level";
+        EXPECT_FALSE(levelsBeforeFirstRow);
     }
+    // The reference's length is shown from the first row on, whether or not
+    // every level is known by then.
+    EXPECT_EQ(levelsArrived, 1);
+    EXPECT_TRUE(
+        statusAtFirstRow.contains(QRegularExpression(QStringLiteral("reference \\d+ iterations"))))
+        << statusAtFirstRow.toStdString();
     EXPECT_TRUE(f->Features->Status->text().contains(QStringLiteral("reference")))
         << f->Features->Status->text().toStdString();
 }

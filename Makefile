@@ -63,14 +63,16 @@ test-asan: deps
 	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen $(SANITIZER_ENV) \
 	    ctest --output-on-failure -j2 -LE "fuzz|slow"
 
-# The render engine's tests (its threads, kernels and levels, no window)
-# built with ThreadSanitizer; only that binary and what it links are built.
+# The render engine's tests (its threads, kernels and levels, no window) and
+# the deep rows' hand-over built with ThreadSanitizer; only those binaries and
+# what they link are built.
 TSAN_FLAGS = -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZELMAR_BUILD_BENCH=OFF \
     -DCMAKE_CXX_FLAGS=-fsanitize=thread -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread
 test-tsan: deps
 	cmake -S . -B $(TSAN_BUILD) -G Ninja $(TSAN_FLAGS)
-	cmake --build $(TSAN_BUILD) --target engine_test
+	cmake --build $(TSAN_BUILD) --target engine_test deep_rows_test
 	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ./$(TSAN_BUILD)/tests/engine/engine_test
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ./$(TSAN_BUILD)/tests/deep/deep_rows_test
 
 # Both programs, built with the sanitizers, under SOAK_SECONDS each of seeded
 # random X events (tests/soak/): they must stay alive, answer, and keep their
@@ -84,6 +86,7 @@ soak: deps
 bench: build
 	./$(BUILD)/bench/zelmar_bench
 	./$(BUILD)/bench/deep_bench
+	./$(BUILD)/bench/deep_pass_bench
 
 # Both programs with their menu entries, icons, metainfo and manual pages
 # under PREFIX (DESTDIR is honoured too).

@@ -24,7 +24,11 @@ std::int32_t Form1::ZelmarPoint(std::int32_t DoX, std::int32_t DoY)
         return 1; // a caller error; nothing outside the grids is touched
     std::int32_t level;
     if (DeepPass.active()) [[unlikely]] {
-        level = DeepPass.level(DoX, DoY); // a deep view's pass: worked out before its rows
+        // A deep view's pass: a level not yet worked out is waited for,
+        // answering the window system as the engine's waits do.
+        level = DeepPass.level(DoX, DoY, Engine.waitHook());
+        if (level < 0)
+            return 1; // a newer pass took the canvas over meanwhile: nothing is stored
     } else if (Engine.known(DoX, DoY) || Engine.settle(DoX, DoY)) {
         level = Engine.level(DoX, DoY);
     } else {

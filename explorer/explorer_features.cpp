@@ -112,6 +112,9 @@ ExplorerFeatures::ExplorerFeatures(Form1& form) : QObject(&form), form_(form)
     connect(&form, &Form1::rowDrawn, Status, &StatusLine::rowDrawn);
     connect(&form, &Form1::passPaused, Status, &StatusLine::passPaused);
     connect(&form, &Form1::passResumed, Status, &StatusLine::passResumed);
+    // A paused deep pass leaves no core busy.
+    connect(&form, &Form1::passPaused, this, [&form] { form.DeepPass.hold(true); });
+    connect(&form, &Form1::passResumed, this, [&form] { form.DeepPass.hold(false); });
 }
 
 void ExplorerFeatures::chooseIterations()

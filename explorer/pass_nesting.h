@@ -21,6 +21,7 @@ public:
     // A restart that is not run at once: the innermost pass starts over
     // after its current row. Any number of requests before then are one.
     void requestRestart() { pending_ = true; }
+    bool restartPending() const { return pending_; }
     bool takeRestart() { return std::exchange(pending_, false); }
 
     // One pass on the stack, for as long as the scope lives.

@@ -190,8 +190,9 @@ void Form1::DoIt()
         Picture1->Cls();
         ComputeCoordinates();
         emit viewChosen();
-        if (!DeepPass.computeLevels(*this))
-            return; // a newer pass drew over this one while its levels were worked out
+        // A deep view's levels are worked out on other threads, row by row,
+        // while this pass draws the rows already done.
+        const bool deep = DeepPass.start(*this);
         // The palette as canvas pixels, converted once; each row then goes
         // from its levels into the canvas's scan line in one step. Rows
         // reach the screen together, once a display frame (the last at
@@ -203,6 +204,18 @@ void Form1::DoIt()
         const std::int32_t lastRow = LastRow;
         std::chrono::steady_clock::time_point lastRepaint{};
         for (std::int32_t row = 0; row <= lastRow; ++row) {
+            // The deep levels down to the row below this one are ready
+            // first, and those of the regions of the set this row's traces
+            // will walk as far as they can be told; the window answers
+            // every event meanwhile, and a newer pass may start there.
+            if (deep) {
+                if (!DeepPass.awaitRows(*this, row + 2, row))
+                    return; // a newer pass has drawn over this one's canvas
+                if (Passes.takeRestart()) {
+                    startOver = true;
+                    break;
+                }
+            }
             EvaluateRow(row);
             int n = LastCol + 1;
             if (QRgb* line = Picture1->RowForRefresh(row, n))
@@ -271,8 +284,14 @@ void Form1::TraceSet(std::int32_t StartX, std::int32_t StartY)
             d = (d + 1) & 7;
             nx = x + DirTable[d];
             ny = y + DirTable[d + 6];
-            if (GetFlag(nx, ny) == 0)
+            if (GetFlag(nx, ny) == 0) {
                 ZelmarPoint(nx, ny);
+                // A deep level waited for may have let a newer pass run.
+                if (Engine.generation() != generation) [[unlikely]] {
+                    setMousePointer(tk::PointerDefault);
+                    return;
+                }
+            }
             level = GetPixel(nx, ny);
         }
         if (level == 0) {

@@ -46,11 +46,28 @@ QString StatusLine::deepViewText(const deep::DeepView& view, int lastCol, int la
 
 QString StatusLine::deepProgressText(const DeepRender::Progress& p)
 {
-    return QStringLiteral("deep zoom: %1 %2 %, %3 bits, %4")
-        .arg(stageName(p.stage))
-        .arg(int(p.fraction * 100))
-        .arg(p.bits)
-        .arg(magnificationText(p.log10Magnification));
+    // The magnification and the precision are beside it, in the view's part.
+    if (p.stage == deep::DeepStage::ReferenceOrbit)
+        return QStringLiteral("deep zoom: reference orbit %1 of %2 iterations")
+            .arg(std::llround(p.fraction * double(p.iterationLimit)))
+            .arg(p.iterationLimit);
+    return QStringLiteral("deep zoom: %1 %2 %").arg(stageName(p.stage)).arg(int(p.fraction * 100));
+}
+
+QString StatusLine::deepRowsText(int rowsReady, int rowsDrawn, int rows, double seconds)
+{
+    return QStringLiteral("deep zoom: pixels %1 %, row %2 of %3, %4 s")
+        .arg(int(100.0 * rowsReady / std::max(rows, 1)))
+        .arg(rowsDrawn)
+        .arg(rows)
+        .arg(QString::number(seconds, 'f', 1));
+}
+
+QString StatusLine::referenceText(std::int64_t iterations, bool extended)
+{
+    return QStringLiteral(", reference %1 iterations%2")
+        .arg(iterations)
+        .arg(extended ? QStringLiteral(", extended exponent") : QString());
 }
 
 QString StatusLine::deepPointText(const deep::DeepView& view, float x, float y, int lastCol,
@@ -75,25 +92,39 @@ QString StatusLine::deepPointText(const deep::DeepView& view, float x, float y, 
         .arg(text(view.column(col, lastCol, bits)), text(view.row(row, lastRow, bits)));
 }
 
-void StatusLine::deepProgress(const DeepRender::Progress& progress)
+void StatusLine::deepProgress(const DeepRender::Progress& p)
 {
+    // The reference's length as soon as the orbit is done, unthrottled: it
+    // stays for the rest of the pass.
+    if (p.referenceIterations >= 0 && p.referenceIterations != referenceShown_)
+        showReference(p.referenceIterations, p.extended);
     if (lastProgress_.isValid() && lastProgress_.elapsed() < ProgressInterval)
         return;
     lastProgress_.start();
-    pass_ = deepProgressText(progress);
+    pass_ = p.stage == deep::DeepStage::Pixels
+                ? deepRowsText(p.rowsReady, rowsDrawn_, p.rows, newestPassSeconds())
+                : deepProgressText(p);
+    refresh();
+}
+
+double StatusLine::newestPassSeconds() const
+{
+    return timings_.empty() ? 0.0 : activeSeconds(timings_.back());
+}
+
+void StatusLine::showReference(std::int64_t iterations, bool extended)
+{
+    const auto& v = features_.drawnDeepView();
+    if (!v)
+        return;
+    referenceShown_ = iterations;
+    view_ = deepViewText(*v, form_.LastCol, form_.LastRow) + referenceText(iterations, extended);
     refresh();
 }
 
 void StatusLine::deepLevelsDone(const deep::DeepLevels& levels)
 {
-    const auto& v = features_.drawnDeepView();
-    if (!v)
-        return;
-    view_ = deepViewText(*v, form_.LastCol, form_.LastRow) +
-            QStringLiteral(", reference %1 iterations%2")
-                .arg(levels.referenceIterations)
-                .arg(levels.extended ? QStringLiteral(", extended exponent") : QString());
-    refresh();
+    showReference(levels.referenceIterations, levels.extended);
 }
 
 } // namespace explorer

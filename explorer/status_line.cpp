@@ -84,10 +84,14 @@ void StatusLine::rowDrawn(std::int32_t row)
     if (timings_.empty() || timings_.back().id != lastStarted_)
         return;
     const int rows = form_.LastRow + 1;
+    rowsDrawn_ = row + 1;
     if (lastProgress_.isValid() && lastProgress_.elapsed() < ProgressInterval && row + 1 < rows)
         return;
     lastProgress_.start();
-    pass_ = progressText(row + 1, rows, activeSeconds(timings_.back()));
+    // A deep pass draws its rows as their levels come: both are told.
+    pass_ = form_.DeepPass.active() ? deepRowsText(form_.DeepPass.readyRows(), row + 1, rows,
+                                                   activeSeconds(timings_.back()))
+                                    : progressText(row + 1, rows, activeSeconds(timings_.back()));
     refresh();
 }
 
@@ -127,6 +131,8 @@ void StatusLine::passStarting()
 {
     endPause();
     lastProgress_.invalidate();
+    rowsDrawn_ = 0;
+    referenceShown_ = -1;
     timings_.push_back({QElapsedTimer(), ++lastStarted_});
     timings_.back().timer.start();
 }

@@ -47,7 +47,12 @@ public:
     static QString progressText(int rowsDone, int rows, double seconds);
     // A deep view: its magnification and the precision its pass works at.
     static QString deepViewText(const deep::DeepView& view, int lastCol, int lastRow);
+    // The stage a deep pass's levels are at: the reference orbit's
+    // iterations so far, the table's share done, then the share of rows
+    // whose levels are ready beside the rows drawn.
     static QString deepProgressText(const DeepRender::Progress& progress);
+    static QString deepRowsText(int rowsReady, int rowsDrawn, int rows, double seconds);
+    static QString referenceText(std::int64_t iterations, bool extended);
     // The plane point at canvas position (x, y) of a deep view, with the
     // digits that tell neighbouring pixels apart.
     static QString deepPointText(const deep::DeepView& view, float x, float y, int lastCol,
@@ -103,6 +108,12 @@ private:
     // takes far less than a label's repaint.
     static constexpr qint64 ProgressInterval = 100;
     QElapsedTimer lastProgress_;
+    // The newest pass's rows drawn, and the reference length the line shows
+    // for it (-1: none yet).
+    int rowsDrawn_ = 0;
+    std::int64_t referenceShown_ = -1;
+    void showReference(std::int64_t iterations, bool extended);
+    double newestPassSeconds() const;
     // Where the pointer last was over the canvas (nothing once it left): a
     // new picture under a still pointer gets its point shown too.
     std::optional<std::pair<float, float>> pointer_;

@@ -4,6 +4,7 @@
 // library computes; and such a pass pauses, restarts and cancels.
 #include <QApplication>
 #include <QImageReader>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QWheelEvent>
 
@@ -21,6 +22,7 @@
 #include "explorer/view_history.h"
 #include "explorer/wheel_zoom.h"
 #include "explorer_fixture.h"
+#include "deep_views.h"
 #include "interaction.h"
 #include "support/test_support.h"
 #include "toolkit/common_dialog.h"
@@ -31,41 +33,6 @@ using explorer::deep::Mpfr;
 using namespace testing_support;
 
 namespace {
-
-// Decimal digits to build long bounds from.
-const std::string Digits = [] {
-    std::string d;
-    while (d.size() < 100100)
-        d += "1415926535897932384626433832795028841971693993751058209749445923";
-    return d;
-}();
-
-// A view of 4:3 about 0.3 + 0.6i whose bounds first differ at decimal
-// place `place` (extent about 10^-place), each with `length` decimals.
-DeepView longView(int place, int length)
-{
-    const auto bound = [&](char lead, char atPlace) {
-        std::string s = std::string("0.") + lead + Digits.substr(1, std::size_t(length - 1));
-        s[std::size_t(place + 1)] = atPlace;
-        return s;
-    };
-    auto v = DeepView::fromText(bound('3', '1'), bound('3', '5'), bound('6', '1'), bound('6', '4'));
-    EXPECT_TRUE(v.has_value());
-    return *v;
-}
-
-// A 4:3 view about 0.1 + 0.1i, inside the main cardioid, whose bounds first
-// differ at decimal place `place`: every pixel runs to the limit, so its
-// levels take long enough to be cancelled on any machine.
-DeepView interiorView(int place)
-{
-    const auto bound = [&](char last) {
-        return "0.1" + std::string(std::size_t(place - 2), '0') + last;
-    };
-    auto v = DeepView::fromText(bound('1'), bound('5'), bound('1'), bound('4'));
-    EXPECT_TRUE(v.has_value());
-    return *v;
-}
 
 // Whether two decimal texts are the same number (read far beyond their digits).
 bool sameNumber(const QString& a, const std::string& b)
@@ -298,7 +265,9 @@ TEST(DeepPass, PauseThenRestartCancelsTheDeepComputation)
     };
     bool paused = false, homePressed = false;
     atNextYield(*f, [&] {
-        EXPECT_TRUE(f->Features->Status->text().contains(QStringLiteral("deep zoom")))
+        // The orbit's progress, in iterations of the limit.
+        EXPECT_TRUE(f->Features->Status->text().contains(
+            QRegularExpression(QStringLiteral("deep zoom: reference orbit \\d+ of 1000000"))))
             << f->Features->Status->text().toStdString();
         atNextYield(*f, [&] {
             paused = f->Command2->Caption() == QLatin1String("&Resume");

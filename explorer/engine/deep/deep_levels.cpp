@@ -73,10 +73,17 @@ void pixelDifferences(const DeepView& view, std::int32_t width, std::int32_t hei
     }
 }
 
+// Level 0 for points taken as in the set, else the count's place in the
+// colour cycle.
+std::uint8_t levelOf(std::int64_t count, const DeepOptions& o)
+{
+    return count >= o.maxIter ? 0 : std::uint8_t(count % o.colorCycle + 1);
+}
+
 template <class T>
 void computePixels(const DeepView& view, const ReferenceOrbit& orbit, const Mpfr& cx,
                    const Mpfr& cy, const DeepOptions& o, const std::atomic<bool>& cancel,
-                   const DeepProgress& progress, DeepLevels& out)
+                   const DeepProgress& progress, DeepRowFeed& feed, DeepLevels& out)
 {
     const std::int32_t width = out.width, height = out.height;
     std::vector<T> dx, dy;
@@ -101,8 +108,7 @@ void computePixels(const DeepView& view, const ReferenceOrbit& orbit, const Mpfr
     const PixelContext<T> ctx{&orbit, o.useBla ? &table : nullptr, o.maxIter};
     const std::int32_t stride = std::max(o.rowStride, 1);
     const std::int32_t rows = (height + stride - 1) / stride;
-    std::atomic<std::int32_t> nextRow{0}, rowsDone{0};
-    std::atomic<bool> stop{false};
+    std::atomic<std::int32_t> rowsDone{0};
 
     auto work = [&](bool reporting) {
         std::vector<double> re, im;
@@ -110,8 +116,9 @@ void computePixels(const DeepView& view, const ReferenceOrbit& orbit, const Mpfr
         std::vector<LaneExit> exits;
         ThrottledProgress report(progress, DeepStage::Pixels);
         for (;;) {
-            const std::int32_t i = nextRow.fetch_add(1);
-            if (i >= rows || stop.load(std::memory_order_relaxed))
+            // In row order: the reader draws the rows as they come.
+            const std::int32_t i = feed.takeRow(cancel);
+            if (i < 0)
                 return;
             const std::int32_t r = i * stride;
             std::int64_t* counts = out.counts.data() + std::size_t(r) * std::size_t(width);
@@ -131,10 +138,8 @@ void computePixels(const DeepView& view, const ReferenceOrbit& orbit, const Mpfr
                     for (std::int32_t c = 0; c < width; ++c) {
                         if (counts[c] >= 0)
                             continue;
-                        if (cancel.load(std::memory_order_relaxed)) {
-                            stop = true;
+                        if (cancel.load(std::memory_order_relaxed))
                             return;
-                        }
                         const LaneExit& x = exits[std::size_t(c)];
                         const PixelStart<T> start{
                             {FloatExp(x.wr, x.e), FloatExp(x.wi, x.e)}, x.m, x.n};
@@ -144,17 +149,17 @@ void computePixels(const DeepView& view, const ReferenceOrbit& orbit, const Mpfr
             }
             if (!lanes) {
                 for (std::int32_t c = 0; c < width; ++c) {
-                    if (cancel.load(std::memory_order_relaxed)) {
-                        stop = true;
+                    if (cancel.load(std::memory_order_relaxed))
                         return;
-                    }
                     counts[c] = perturbedCount<T>(ctx, {dx[std::size_t(c)], dy[std::size_t(r)]});
                 }
             }
-            if (cancel.load(std::memory_order_relaxed)) {
-                stop = true;
+            if (cancel.load(std::memory_order_relaxed))
                 return;
-            }
+            std::uint8_t* levels = out.levels.data() + std::size_t(r) * std::size_t(width);
+            for (std::int32_t c = 0; c < width; ++c)
+                levels[c] = levelOf(counts[c], o);
+            feed.rowDone(i);
             const std::int32_t done = rowsDone.fetch_add(1) + 1;
             if (reporting)
                 report(double(done) / double(rows));
@@ -173,15 +178,8 @@ void computePixels(const DeepView& view, const ReferenceOrbit& orbit, const Mpfr
     for (std::thread& t : helpers)
         t.join();
     out.pixelSeconds = secondsSince(start);
-    if (stop || cancel) {
+    if (cancel)
         out.cancelled = true;
-        return;
-    }
-    out.levels.resize(out.counts.size());
-    for (std::size_t i = 0; i < out.counts.size(); ++i) {
-        const std::int64_t n = out.counts[i];
-        out.levels[i] = n >= o.maxIter ? 0 : std::uint8_t(n % o.colorCycle + 1);
-    }
 }
 
 } // namespace
@@ -198,19 +196,41 @@ DeepLevels computeDeepLevels(const DeepView& view, std::int32_t width, std::int3
                              const DeepProgress& progress)
 {
     DeepLevels out;
+    DeepRowFeed feed; // every row at once, nobody reading meanwhile
+    feed.ask(DeepRowFeed::Unbounded);
+    computeDeepLevelsInRows(view, width, height, o, cancel, progress, feed, out);
+    if (out.cancelled)
+        out.levels.clear();
+    return out;
+}
+
+void computeDeepLevelsInRows(const DeepView& view, std::int32_t width, std::int32_t height,
+                             const DeepOptions& o, const std::atomic<bool>& cancel,
+                             const DeepProgress& progress, DeepRowFeed& feed, DeepLevels& out)
+{
+    // Whichever way this returns, a reader waiting for rows hears of it.
+    struct Finish {
+        DeepRowFeed& feed;
+        ~Finish() { feed.finish(); }
+    } finish{feed};
+    out = DeepLevels();
     if (width < 2 || height < 2 || width > MaxCanvasSide || height > MaxCanvasSide) {
         out.error = "the canvas must be 2 to 65535 pixels wide and high";
-        return out;
+        return;
     }
     if (o.maxIter < 1 || o.maxIter > MaxIterations || o.colorCycle < 1 || o.colorCycle > 255) {
         out.error = "the iteration limit must be 1 to 10,000,000";
-        return out;
+        return;
     }
     out.width = width;
     out.height = height;
     out.bits = view.precisionFor(width, height);
     out.extended = o.forceExtended || needsExtendedExponent(view, width, height);
     out.counts.assign(std::size_t(width) * std::size_t(height), 0);
+    // Rows a row stride skips keep count 0 and its level.
+    out.levels.assign(out.counts.size(), levelOf(0, o));
+    const std::int32_t stride = std::max(o.rowStride, 1);
+    feed.begin((height + stride - 1) / stride);
 
     Mpfr cx = view.centreX(), cy = view.centreY();
     cx.setBits(out.bits);
@@ -223,18 +243,18 @@ DeepLevels computeDeepLevels(const DeepView& view, std::int32_t width, std::int3
                 cx, cy, out.bits, o.maxIter, out.extended, cancel, [&](double f) { report(f); },
                 orbit)) {
             out.cancelled = true;
-            return out;
+            return;
         }
         out.referenceSeconds = secondsSince(start);
     }
     out.referenceIterations = orbit.size() - 1;
     out.referenceEscaped = orbit.escaped;
     out.orbitBytes = orbit.values.capacity() * 8 + orbit.wide.capacity() * sizeof(orbit.wide[0]);
+    feed.publishReference(out.referenceIterations);
     if (out.extended)
-        computePixels<FloatExp>(view, orbit, cx, cy, o, cancel, progress, out);
+        computePixels<FloatExp>(view, orbit, cx, cy, o, cancel, progress, feed, out);
     else
-        computePixels<double>(view, orbit, cx, cy, o, cancel, progress, out);
-    return out;
+        computePixels<double>(view, orbit, cx, cy, o, cancel, progress, feed, out);
 }
 
 } // namespace explorer::deep

@@ -1,8 +1,9 @@
 // The levels of a canvas for a deep view: the reference orbit at the view's
 // centre (MPFR), the bilinear table over it, then every pixel by
-// perturbation on all cores. Cancellable through an atomic flag, with
-// progress reported on the calling thread. Knows nothing of windows; each
-// call owns everything it computes.
+// perturbation on all cores, row by row in order. Cancellable through an
+// atomic flag, with progress reported on the calling thread. Knows nothing
+// of windows; each call owns everything it computes, but for what a row feed
+// lets a reader see while it runs.
 #pragma once
 
 #include <atomic>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "explorer/engine/deep/bla_table.h"
+#include "explorer/engine/deep/deep_rows.h"
 #include "explorer/engine/deep/deep_view.h"
 #include "explorer/engine/deep/perturb_kernels.h"
 
@@ -68,5 +70,15 @@ bool needsExtendedExponent(const DeepView& view, std::int32_t width, std::int32_
 DeepLevels computeDeepLevels(const DeepView& view, std::int32_t width, std::int32_t height,
                              const DeepOptions& options, const std::atomic<bool>& cancel,
                              const DeepProgress& progress = {});
+
+// The same levels into `out`, its rows handed to the threads and published
+// through `feed` (row indices: with a row stride, index i is row i stride),
+// and the reference's length published once the orbit is done. `out`'s
+// levels are sized before the orbit and never move: a reader may read a
+// row's levels once the feed has published it, and the rest of `out` once
+// the feed has finished. A cancelled run keeps the rows it published.
+void computeDeepLevelsInRows(const DeepView& view, std::int32_t width, std::int32_t height,
+                             const DeepOptions& options, const std::atomic<bool>& cancel,
+                             const DeepProgress& progress, DeepRowFeed& feed, DeepLevels& out);
 
 } // namespace explorer::deep

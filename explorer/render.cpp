@@ -180,8 +180,12 @@ void Form1::DoIt()
     }};
     // Inside a row the window answers the window system from the engine's
     // waits and the trace's walk; an outer pass's hook comes back after.
+    // Rows drawn but not yet repainted show while the pass waits.
     const std::function<void()> outerHook = Engine.waitHook();
-    Engine.setWaitHook(answerWindowSystem);
+    Engine.setWaitHook([this] {
+        Picture1->Refresh();
+        answerWindowSystem();
+    });
     const tk::ScopeExit restoreHook{[&] { Engine.setWaitHook(outerHook); }};
     for (bool startOver = true; startOver;) {
         startOver = false;
@@ -209,6 +213,7 @@ void Form1::DoIt()
             // will walk as far as they can be told; the window answers
             // every event meanwhile, and a newer pass may start there.
             if (deep) {
+                Picture1->Refresh(); // the rows drawn so far show while it waits
                 if (!DeepPass.awaitRows(*this, row + 2, row))
                     return; // a newer pass has drawn over this one's canvas
                 if (Passes.takeRestart()) {

@@ -17,7 +17,7 @@ namespace {
 
 // How many part rows beyond the one the pass has reached the helpers may
 // work out.
-constexpr std::int32_t PartRowsAhead = 8;
+constexpr std::int32_t PartRowsAhead = 16;
 
 enum PartState : std::uint8_t { PartFree = 0, PartTaken = 1, PartDone = 2 };
 
@@ -146,23 +146,39 @@ void LevelEngine::publishDemand(std::int32_t partRow)
     p.changed.notify_all();
 }
 
-// Works out `part` here if nobody has taken it, else waits for whoever has.
+// Works out `part` here if nobody has taken it, else waits for whoever has;
+// meanwhile this thread works out the parts next in line rather than idle.
 void LevelEngine::workOutOrWait(std::size_t part)
 {
     Parts& p = *parts_;
+    auto workOut = [&](std::size_t which) {
+        PartJobCounts counts;
+        if (workOutPart(p.canvas, p.rectOf(which), p.passScratch, counts))
+            p.finished(which);
+        stats_.borderPixels += counts.borderPixels;
+        stats_.blockPixels += counts.blockPixels;
+    };
     if (p.states[part].load(std::memory_order_acquire) == PartDone)
         return;
     if (p.claim(part)) {
-        PartJobCounts counts;
-        if (workOutPart(p.canvas, p.rectOf(part), p.passScratch, counts))
-            p.finished(part);
-        stats_.borderPixels += counts.borderPixels;
-        stats_.blockPixels += counts.blockPixels;
+        workOut(part);
         return;
     }
     std::unique_lock lock(p.mutex);
-    p.changed.wait(
-        lock, [&] { return p.stop || p.states[part].load(std::memory_order_acquire) == PartDone; });
+    for (;;) {
+        if (p.stop || p.states[part].load(std::memory_order_acquire) == PartDone)
+            return;
+        if (p.nextPart < p.parts &&
+            std::int32_t(p.nextPart / p.partsPerRow) <= p.demand + PartRowsAhead) {
+            const std::size_t next = p.nextPart++;
+            lock.unlock();
+            if (p.claim(next))
+                workOut(next);
+            lock.lock();
+            continue;
+        }
+        p.changed.wait(lock);
+    }
 }
 
 // Works out (or waits for) every part of the first `partRows` part rows.

@@ -105,6 +105,43 @@ constexpr auto SpreadTable = [] {
     return table;
 }();
 
+// One bit in the top of each byte of a word where the byte is 0.
+constexpr std::uint64_t zeroBytes(std::uint64_t v)
+{
+    constexpr std::uint64_t low7 = 0x7f7f7f7f7f7f7f7fu;
+    return ~(((v & low7) + low7) | v) & ~low7;
+}
+
+// The first column in [from, to) whose level is not 0, else `to`.
+std::int32_t firstEscaped(const std::uint8_t* levels, std::int32_t from, std::int32_t to)
+{
+    for (; from + 8 <= to; from += 8) {
+        std::uint64_t v;
+        std::memcpy(&v, levels + from, 8);
+        if (const std::uint64_t escaped = ~zeroBytes(v) & ~0x7f7f7f7f7f7f7f7fu)
+            return from + __builtin_ctzll(escaped) / 8;
+    }
+    while (from < to && levels[from] == 0)
+        ++from;
+    return from;
+}
+
+// The first column in [from, to) that is done and of level 0, else `to`.
+std::int32_t firstDoneInSet(const std::uint8_t* done, const std::uint8_t* levels, std::int32_t from,
+                            std::int32_t to)
+{
+    for (; from + 8 <= to; from += 8) {
+        std::uint64_t d, v;
+        std::memcpy(&d, done + from, 8); // 0 or 1 each
+        std::memcpy(&v, levels + from, 8);
+        if (const std::uint64_t hit = zeroBytes(v) & (d << 7))
+            return from + __builtin_ctzll(hit) / 8;
+    }
+    while (from < to && !(done[from] == 1 && levels[from] == 0))
+        ++from;
+    return from;
+}
+
 // The window's answers to the window system while the pass is busy inside a
 // row (waiting for levels, walking a long trace): repaints, exposes, the
 // window manager's ping and close. User input waits for the end of the row,
@@ -318,19 +355,21 @@ void Form1::TraceSet(std::int32_t StartX, std::int32_t StartY)
     // beyond it is left pending, to be evaluated, rather than marked without
     // being looked at. The walk keeps every position inside the canvas, so
     // the rows and columns here are all inside it.
+    // Both loops look at eight pixels at a time where they can: a large
+    // region's fill would otherwise cost more than its trace.
     for (std::int32_t r = StartY; r <= lowest; ++r) {
+        const std::uint8_t* levels = &LevelGrid(0, r);
+        std::uint8_t* done = &DoneGrid(0, r);
         std::int32_t k = leftmost;
         while (k <= rightmost) {
-            while (k <= rightmost && !(GetFlag(k, r) == 1 && GetPixel(k, r) == 0))
-                ++k; // scan for a done pixel of the set
+            k = firstDoneInSet(done, levels, k, rightmost + 1); // a done pixel of the set
             if (k > rightmost)
                 break;
-            for (++k; k <= rightmost; ++k) {
-                DoneGrid(k, r) = 1;
-                if (GetPixel(k, r) != 0)
-                    break; // the first escaped pixel ends the run
-            }
-            ++k; // the scan resumes beyond it
+            // The run marks every pixel up to and including the first
+            // escaped one, which ends it.
+            const std::int32_t end = firstEscaped(levels, k + 1, rightmost + 1);
+            std::memset(done + k + 1, 1, std::size_t(std::min(end, rightmost) - k));
+            k = end + 1; // the scan resumes beyond it
         }
     }
 

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "level_engine.h"
 
@@ -83,6 +84,22 @@ struct BatchScratch {
 // 2^32 points, every one safe (both coordinates below SafeCoordinate).
 void batchCounts(Isa isa, const double* cx, const double* cy, std::size_t n, std::int32_t maxIter,
                  std::int32_t* out, BatchScratch& scratch);
+
+// Buffers a caller keeps for batchCounts from one call to the next.
+struct BatchBuffers {
+    std::vector<std::uint32_t> index;
+    std::vector<double> zr, zi;
+    std::vector<std::int64_t> count;
+    // Room for n points.
+    BatchScratch room(std::size_t n)
+    {
+        index.resize(n);
+        zr.resize(n);
+        zi.resize(n);
+        count.resize(n);
+        return {index.data(), zr.data(), zi.data(), count.data()};
+    }
+};
 
 // Counts of n points (cx[i], cy) of one row, giving up after cap steps: out[i]
 // is the count when the point stopped within cap steps, else 0. Points that

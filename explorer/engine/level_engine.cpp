@@ -140,12 +140,7 @@ bool LevelEngine::partsSuit(std::int32_t maxIter)
         }
     const std::size_t n = cx.size();
     c.sampleCounts.resize(n);
-    c.sampleIndex.resize(n);
-    c.sampleZr.resize(n);
-    c.sampleZi.resize(n);
-    c.sampleCount.resize(n);
-    escape::BatchScratch scratch{c.sampleIndex.data(), c.sampleZr.data(), c.sampleZi.data(),
-                                 c.sampleCount.data()};
+    escape::BatchScratch scratch = c.sampleBuffers.room(n);
     escape::batchCounts(isa_, cx.data(), cy.data(), n, maxIter, c.sampleCounts.data(), scratch);
     std::int64_t inSet = 0, escaped = 0, escapedSteps = 0;
     for (std::int32_t count : c.sampleCounts) {

@@ -23,10 +23,9 @@ struct LevelEngine::Common {
     std::vector<std::uint8_t> levelOfCount;
     std::int32_t maxIter = 0;
     // The sample that chooses the way, and room for its batch kernel.
-    std::vector<double> sampleX, sampleY, sampleZr, sampleZi;
+    std::vector<double> sampleX, sampleY;
     std::vector<std::int32_t> sampleCounts;
-    std::vector<std::uint32_t> sampleIndex;
-    std::vector<std::int64_t> sampleCount;
+    escape::BatchBuffers sampleBuffers;
 };
 
 // Buffers that keep their memory from one pass to the next: allocating them

@@ -113,12 +113,7 @@ bool iterate(const PartCanvas& c, PartScratch& s)
 {
     const std::size_t n = s.pixels.size();
     s.counts.resize(n);
-    s.keptIndex.resize(n);
-    s.keptZr.resize(n);
-    s.keptZi.resize(n);
-    s.keptCount.resize(n);
-    escape::BatchScratch kept{s.keptIndex.data(), s.keptZr.data(), s.keptZi.data(),
-                              s.keptCount.data()};
+    escape::BatchScratch kept = s.kept.room(n);
     const std::size_t chunk =
         std::size_t(std::max<std::int64_t>(64, IterationsPerLook / std::max(1, c.maxIter)));
     for (std::size_t first = 0; first < n; first += chunk) {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "escape.h"
 #include "level_engine.h"
 
 namespace explorer::engine {
@@ -39,9 +40,7 @@ struct PartScratch {
     std::vector<double> cx, cy;
     std::vector<std::int32_t> counts;
     // Points still running after their lock-step batch.
-    std::vector<std::uint32_t> keptIndex;
-    std::vector<double> keptZr, keptZi;
-    std::vector<std::int64_t> keptCount;
+    escape::BatchBuffers kept;
 };
 
 struct PartJobCounts {

@@ -182,10 +182,8 @@ TEST(EscapeKernels, BatchCountsMatchTheScalarIteration)
         for (int maxIter : {1, 7, 256, 5000})
             for (std::size_t n : {std::size_t(1), std::size_t(31), std::size_t(33), p.cx.size()}) {
                 std::vector<std::int32_t> out(n, -7);
-                std::vector<std::uint32_t> index(n);
-                std::vector<double> zr(n), zi(n);
-                std::vector<std::int64_t> count(n);
-                escape::BatchScratch scratch{index.data(), zr.data(), zi.data(), count.data()};
+                escape::BatchBuffers buffers;
+                escape::BatchScratch scratch = buffers.room(n);
                 escape::batchCounts(isa, p.cx.data(), p.cy.data(), n, maxIter, out.data(), scratch);
                 int wrong = 0;
                 for (std::size_t i = 0; i < n; ++i)

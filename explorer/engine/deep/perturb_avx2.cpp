@@ -16,6 +16,7 @@
 
 namespace explorer::deep {
 namespace {
+#include "explorer/engine/deep/perturb_ops.inc"
 #include "explorer/engine/deep/perturb_lanes.inc"
 #include "explorer/engine/lane_ops_avx2.inc"
 

@@ -16,6 +16,7 @@ void perturbAvx512(const PerturbJob& job);
 #endif
 
 namespace {
+#include "explorer/engine/deep/perturb_ops.inc"
 #include "explorer/engine/deep/perturb_lanes.inc"
 #include "explorer/engine/lane_ops_portable.inc"
 

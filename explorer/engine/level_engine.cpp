@@ -28,6 +28,13 @@ constexpr double ShortRun = 24;
 // never enters a region of the set; parts pay for the rings around it.
 constexpr double MostlyInSet = 0.9;
 
+// Puts a flag back as it was, however the scope ends.
+struct ScopeRestore {
+    bool& flag;
+    bool value;
+    ~ScopeRestore() { flag = value; }
+};
+
 bool safe(double v)
 {
     return std::fabs(v) < escape::SafeCoordinate; // false for NaN too
@@ -72,6 +79,8 @@ bool LevelEngine::arm(std::span<const double> xs, std::span<const double> ys, st
     height_ = std::int32_t(height);
     readyRows_ = 0;
     inParts_ = way_ == Way::Parts || (way_ == Way::ByView && partsSuit(maxIter));
+    partsInline_ = inParts_ && std::int64_t(maxIter) * PartSide * PartSide <= InlinePartIterations;
+    lastAnswer_ = std::chrono::steady_clock::now();
     if (inParts_)
         armParts(maxIter);
     else
@@ -163,11 +172,33 @@ void LevelEngine::runWork(const std::function<void()>& work)
         work();
         return;
     }
+    if (partsInline_) {
+        // Answering the hook between parts; a pass nested there runs its
+        // own work the same way and leaves this flag as it found it.
+        const bool outer = answeringInline_;
+        answeringInline_ = true;
+        const ScopeRestore restore{answeringInline_, outer};
+        work();
+        return;
+    }
     if (!slicedWait_)
         slicedWait_ = std::make_unique<SlicedWait>();
     // A copy: a pass nested in the hook sets a hook of its own meanwhile.
     const std::function<void()> hook = waitHook_;
     slicedWait_->run(work, hook, WaitSlice);
+}
+
+bool LevelEngine::answerIfDue()
+{
+    if (!answeringInline_ || !waitHook_)
+        return true;
+    if (std::chrono::steady_clock::now() - lastAnswer_ < WaitSlice)
+        return true;
+    const std::uint64_t generation = generation_;
+    const std::function<void()> hook = waitHook_; // a nested pass sets its own
+    hook();
+    lastAnswer_ = std::chrono::steady_clock::now();
+    return generation == generation_;
 }
 
 void LevelEngine::prepareRows(std::int32_t row)

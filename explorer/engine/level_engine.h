@@ -162,9 +162,14 @@ public:
 
     // Parts are squares of this many pixels (those at the right and bottom
     // edges smaller), worked out whole by one thread each.
-    static constexpr std::int32_t PartSide = 64;
+    static constexpr std::int32_t PartSide = 128;
     // The highest iteration limit worked out in parts; above it, the flood.
     static constexpr std::int32_t PartsUpTo = 4096;
+    // Up to this many pixel-iterations a part (about a millisecond and a
+    // half on one core), parts are worked out on the pass's thread between
+    // calls of the wait hook, rather than handed to another thread while it
+    // waits: a hand-over costs more than a small part.
+    static constexpr std::int64_t InlinePartIterations = std::int64_t(1) << 23;
 
 private:
     bool partDone(std::int32_t col, std::int32_t row) const
@@ -181,13 +186,17 @@ private:
     std::int32_t threadCount() const;
     bool partsSuit(std::int32_t maxIter);
     void runWork(const std::function<void()>& work);
+    // Calls the wait hook when a slice has gone by since its last call, for
+    // work done on the pass's own thread; false when a pass nested in the
+    // hook armed the engine anew (the caller then returns at once).
+    bool answerIfDue();
 
     // In parts (part_pool.cpp).
     void armParts(std::int32_t maxIter);
     void startPartHelpers(std::size_t count);
     void stopPartHelpers();
     void readyPartRows(std::int32_t partRows);
-    void workOutOrWait(std::size_t part);
+    bool workOutOrWait(std::size_t part);
     void publishDemand(std::int32_t partRow);
     void prepareParts(std::int32_t row);
     bool settleInParts(std::int32_t col, std::int32_t row);
@@ -213,6 +222,12 @@ private:
     std::function<void()> waitHook_;
     std::uint64_t generation_ = 0;
     std::unique_ptr<SlicedWait> slicedWait_;
+    // Parts quick enough to work out on the pass's thread even with a wait
+    // hook (set at arm), and whether work runs there now, answering the hook
+    // between parts.
+    bool partsInline_ = false;
+    bool answeringInline_ = false;
+    std::chrono::steady_clock::time_point lastAnswer_{};
     Isa isa_;
     EngineStats stats_;
     // Views of the armed levels, for the queries.

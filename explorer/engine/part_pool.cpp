@@ -148,7 +148,8 @@ void LevelEngine::publishDemand(std::int32_t partRow)
 
 // Works out `part` here if nobody has taken it, else waits for whoever has;
 // meanwhile this thread works out the parts next in line rather than idle.
-void LevelEngine::workOutOrWait(std::size_t part)
+// False when a pass nested in the wait hook armed the engine anew.
+bool LevelEngine::workOutOrWait(std::size_t part)
 {
     Parts& p = *parts_;
     auto workOut = [&](std::size_t which) {
@@ -159,25 +160,31 @@ void LevelEngine::workOutOrWait(std::size_t part)
         stats_.blockPixels += counts.blockPixels;
     };
     if (p.states[part].load(std::memory_order_acquire) == PartDone)
-        return;
+        return true;
     if (p.claim(part)) {
         workOut(part);
-        return;
+        return true;
     }
     std::unique_lock lock(p.mutex);
     for (;;) {
         if (p.stop || p.states[part].load(std::memory_order_acquire) == PartDone)
-            return;
+            return true;
         if (p.nextPart < p.parts &&
             std::int32_t(p.nextPart / p.partsPerRow) <= p.demand + PartRowsAhead) {
             const std::size_t next = p.nextPart++;
             lock.unlock();
             if (p.claim(next))
                 workOut(next);
-            lock.lock();
+        } else if (answeringInline_) {
+            p.changed.wait_for(lock, WaitSlice);
+            lock.unlock();
+        } else {
+            p.changed.wait(lock);
             continue;
         }
-        p.changed.wait(lock);
+        if (!answerIfDue())
+            return false;
+        lock.lock();
     }
 }
 
@@ -188,8 +195,9 @@ void LevelEngine::readyPartRows(std::int32_t partRows)
     publishDemand(partRows - 1);
     const std::size_t needed = std::min(p.parts, std::size_t(partRows) * p.partsPerRow);
     for (; p.readyParts < needed; ++p.readyParts) {
-        workOutOrWait(p.readyParts);
-        if (p.stop)
+        if (!workOutOrWait(p.readyParts) || p.stop)
+            return;
+        if (!answerIfDue())
             return;
     }
     readyRows_ = std::min(height_, partRows * PartSide);

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <vector>
 
 #include "explorer/engine/level_engine.h"
 #include "reference_render.h"
@@ -99,6 +101,91 @@ TEST(WaitHook, SurvivesBeingArmedAnewFromInsideTheHook)
         }
     EXPECT_EQ(unknown, 0);
     EXPECT_EQ(wrong, 0);
+}
+
+// At low limits the parts are worked out on the pass's own thread, which
+// then answers the hook between parts itself: the same promises hold on a
+// canvas large enough for many slices, with one thread (all the work on the
+// caller's) and two.
+struct Plane {
+    std::vector<double> xs, ys;
+};
+
+Plane seahorsePlane(int width, int height)
+{
+    Plane p;
+    for (int c = 0; c < width; ++c)
+        p.xs.push_back(-0.75 + 0.02 * c / (width - 1));
+    for (int r = 0; r < height; ++r)
+        p.ys.push_back(0.115 - 0.015 * r / (height - 1));
+    return p;
+}
+
+TEST(WaitHook, PartsWorkedOutOnThePassThreadStillAnswerAndSurviveNesting)
+{
+    constexpr int Limit = 400; // parts small enough for the pass's thread
+    static_assert(std::int64_t(Limit) * LevelEngine::PartSide * LevelEngine::PartSide <=
+                  LevelEngine::InlinePartIterations);
+    const Plane big = seahorsePlane(2048, 1536);
+    const reference::Picture plain = reference::render({-2.5, 1, -1.3125, 1.3125}, 96, 72);
+    for (int threads : {1, 2}) {
+        LevelEngine engine;
+        engine.setThreads(threads);
+        engine.setWay(LevelEngine::Way::Parts);
+        int calls = 0;
+        bool nest = false, armedAnew = false;
+        double longestGapMs = 0;
+        Clock::time_point last = Clock::now();
+        engine.setWaitHook([&] {
+            ++calls;
+            longestGapMs = std::max(longestGapMs, msSince(last));
+            last = Clock::now();
+            if (!nest || armedAnew)
+                return;
+            armedAnew = true;
+            engine.release();
+            ASSERT_TRUE(engine.arm(plain.xs, plain.ys, 256, 255));
+            engine.prepareRows(71);
+        });
+        // Answering: every part worked out, the hook called along the way.
+        ASSERT_TRUE(engine.arm(big.xs, big.ys, Limit, 255));
+        const Clock::time_point start = Clock::now();
+        last = start;
+        engine.prepareRows(1535);
+        const double waitedMs = msSince(start);
+        EXPECT_EQ(engine.readyRows(), 1536);
+        // A part takes about a millisecond: four slices of work without an
+        // answer would mean the parts do not answer between them.
+        if (waitedMs >= 4.0 * double(LevelEngine::WaitSlice.count()))
+            EXPECT_GE(calls, 3) << threads << " threads, worked " << waitedMs << " ms";
+        else
+            std::printf("WaitHook: the pass's thread worked only %.0f ms at %d threads: "
+                        "answers not checked\n",
+                        waitedMs, threads);
+        EXPECT_LT(longestGapMs, 1000.0) << threads << " threads";
+
+        // Nesting: a pass armed anew from the hook ends the outer work, and
+        // the engine answers exactly for the nested arm.
+        nest = true;
+        ASSERT_TRUE(engine.arm(big.xs, big.ys, Limit, 255));
+        const std::uint64_t generation = engine.generation();
+        engine.prepareRows(1535);
+        if (!armedAnew) {
+            ADD_FAILURE() << "the work never reached a slice at " << threads
+                          << " threads: nesting not tested";
+            continue;
+        }
+        EXPECT_NE(engine.generation(), generation);
+        ASSERT_EQ(engine.width(), 96);
+        long unknown = 0, wrong = 0;
+        for (int r = 0; r < 72; ++r)
+            for (int c = 0; c < 96; ++c) {
+                unknown += plain.evaluated[c][r] && !engine.known(c, r);
+                wrong += engine.known(c, r) && engine.level(c, r) != plain.level[c][r];
+            }
+        EXPECT_EQ(unknown, 0) << threads << " threads";
+        EXPECT_EQ(wrong, 0) << threads << " threads";
+    }
 }
 
 } // namespace

@@ -211,8 +211,11 @@ void PictureBox::paintEvent(QPaintEvent* event)
 {
     QPainter p(this);
     const QRect r = event->rect();
-    p.fillRect(r, palette().color(QPalette::Window));
     const double dpr = image_.devicePixelRatio();
+    // The image is opaque: only what it does not cover needs the background.
+    const QRect covered = toLogicalRect(image_.rect());
+    if (!covered.contains(r))
+        p.fillRect(r, palette().color(QPalette::Window));
     const QRectF source(r.x() * dpr, r.y() * dpr, r.width() * dpr, r.height() * dpr);
     p.drawImage(QRectF(r), image_, source);
 }

@@ -128,7 +128,7 @@ void kernelRatios(escape::Isa isa)
     // falls on all of them alike, and each is rated by its least disturbed
     // run.
     double plain = 0, lanes = 0, extended = 0;
-    for (int round = 0; round < 15; ++round) {
+    for (int round = 0; round < 30; ++round) {
         plain = std::max(plain, rate(plainRun));
         lanes = std::max(lanes, rate(lanesRun));
         extended = std::max(extended, rate(extendedRun));

@@ -5,6 +5,7 @@
 #include "part_job.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "escape.h"
 
@@ -146,6 +147,8 @@ void clearGathered(PartScratch& s)
 
 bool workOutPart(const PartCanvas& c, PartRect rect, PartScratch& s, PartJobCounts& counts)
 {
+    for (std::int32_t y = rect.y0; y < rect.y1; ++y)
+        std::memset(c.known + at(c, rect.x0, y), 0, std::size_t(rect.x1 - rect.x0));
     clearGathered(s);
     addRing(c, s, rect);
     counts.borderPixels += std::int64_t(s.pixels.size());

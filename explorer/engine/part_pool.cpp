@@ -53,9 +53,11 @@ void LevelEngine::armParts(std::int32_t maxIter)
     const Common& c = *common_;
     const std::size_t width = std::size_t(width_), height = std::size_t(height_);
     const std::size_t pixels = width * height;
-    // Levels are read only where known.
+    // Levels are read only where known; each part clears its own known
+    // bytes as it starts (on the thread that works it out, not here before
+    // any helper runs), and nobody reads them before it is done.
     p.levels.resize(pixels);
-    p.known.assign(pixels, 0);
+    p.known.resize(pixels);
     p.partsPerRow = (width + PartSide - 1) / PartSide;
     p.parts = p.partsPerRow * ((height + PartSide - 1) / PartSide);
     if (p.stateRoom < p.parts) {

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "explorer/engine/level_engine.h"
@@ -26,6 +27,22 @@ double msSince(Clock::time_point t)
 reference::Picture deepView(int width, int height)
 {
     return reference::render({-0.75, -0.73, 0.1, 0.115}, width, height);
+}
+
+// The engine, armed anew from inside its hook for `plain`, knows every level
+// that pass evaluates, and each exactly.
+void expectAnswersFor(const LevelEngine& engine, const reference::Picture& plain,
+                      const std::string& what)
+{
+    ASSERT_EQ(engine.width(), plain.width) << what;
+    long unknown = 0, wrong = 0;
+    for (int r = 0; r < plain.height; ++r)
+        for (int c = 0; c < plain.width; ++c) {
+            unknown += plain.evaluated[c][r] && !engine.known(c, r);
+            wrong += engine.known(c, r) && engine.level(c, r) != plain.level[c][r];
+        }
+    EXPECT_EQ(unknown, 0) << what;
+    EXPECT_EQ(wrong, 0) << what;
 }
 
 TEST(WaitHook, IsCalledInSlicesWhileTheLevelsAreWorkedOut)
@@ -92,15 +109,7 @@ TEST(WaitHook, SurvivesBeingArmedAnewFromInsideTheHook)
         GTEST_SKIP() << "the wait never reached a slice: nesting not tested";
     EXPECT_NE(engine.generation(), generation);
     // The engine now answers for the nested arm, exactly.
-    ASSERT_EQ(engine.width(), 96);
-    long unknown = 0, wrong = 0;
-    for (int r = 0; r < 72; ++r)
-        for (int c = 0; c < 96; ++c) {
-            unknown += plain.evaluated[c][r] && !engine.known(c, r);
-            wrong += engine.known(c, r) && engine.level(c, r) != plain.level[c][r];
-        }
-    EXPECT_EQ(unknown, 0);
-    EXPECT_EQ(wrong, 0);
+    expectAnswersFor(engine, plain, "");
 }
 
 // At low limits the parts are worked out on the pass's own thread, which
@@ -176,15 +185,7 @@ TEST(WaitHook, PartsWorkedOutOnThePassThreadStillAnswerAndSurviveNesting)
             continue;
         }
         EXPECT_NE(engine.generation(), generation);
-        ASSERT_EQ(engine.width(), 96);
-        long unknown = 0, wrong = 0;
-        for (int r = 0; r < 72; ++r)
-            for (int c = 0; c < 96; ++c) {
-                unknown += plain.evaluated[c][r] && !engine.known(c, r);
-                wrong += engine.known(c, r) && engine.level(c, r) != plain.level[c][r];
-            }
-        EXPECT_EQ(unknown, 0) << threads << " threads";
-        EXPECT_EQ(wrong, 0) << threads << " threads";
+        expectAnswersFor(engine, plain, std::to_string(threads) + " threads");
     }
 }
 

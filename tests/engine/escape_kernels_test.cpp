@@ -179,7 +179,9 @@ TEST(EscapeKernels, BatchCountsMatchTheScalarIteration)
         }
     }
     for (escape::Isa isa : isas())
-        for (int maxIter : {1, 7, 256, 5000})
+        // Limits on both sides of the kernels' steps between looks (8), where
+        // a limit looked at too late would let a count run past it.
+        for (int maxIter : {1, 7, 8, 9, 16, 17, 256, 5000})
             for (std::size_t n : {std::size_t(1), std::size_t(31), std::size_t(33), p.cx.size()}) {
                 std::vector<std::int32_t> out(n, -7);
                 escape::BatchBuffers buffers;

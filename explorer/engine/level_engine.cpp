@@ -8,6 +8,7 @@
 
 #include "level_engine_work.h"
 #include "sliced_wait.h"
+#include "toolkit/scope_exit.h"
 
 namespace explorer::engine {
 
@@ -27,13 +28,6 @@ constexpr double ShortRun = 24;
 // A view this much of the set is mostly left alone by the flood, which
 // never enters a region of the set; parts pay for the rings around it.
 constexpr double MostlyInSet = 0.9;
-
-// Puts a flag back as it was, however the scope ends.
-struct ScopeRestore {
-    bool& flag;
-    bool value;
-    ~ScopeRestore() { flag = value; }
-};
 
 bool safe(double v)
 {
@@ -177,7 +171,7 @@ void LevelEngine::runWork(const std::function<void()>& work)
         // own work the same way and leaves this flag as it found it.
         const bool outer = answeringInline_;
         answeringInline_ = true;
-        const ScopeRestore restore{answeringInline_, outer};
+        const tk::ScopeExit restore{[&] { answeringInline_ = outer; }};
         work();
         return;
     }

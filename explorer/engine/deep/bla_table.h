@@ -61,6 +61,13 @@ public:
         }
         return found;
     }
+    // The run over the whole orbit from index 1 to its end, or nullptr when
+    // there is none; `steps` gets its length.
+    const BlaStep<T>* wholeRun(std::int64_t& steps) const
+    {
+        steps = wholeSteps_;
+        return wholeSteps_ > 0 && !levels_.empty() ? &whole_ : nullptr;
+    }
     std::size_t bytes() const;
 
 private:

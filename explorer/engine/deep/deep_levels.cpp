@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "explorer/engine/deep/pixel_perturbation.h"
+#include "explorer/engine/deep/table_row.h"
 
 namespace explorer::deep {
 
@@ -147,7 +148,17 @@ void computePixels(const DeepView& view, const ReferenceOrbit& orbit, const Mpfr
                     }
                 }
             }
-            if (!lanes) {
+            // With the table, doubles cross whole periods in lanes.
+            bool counted = false;
+            if constexpr (std::is_same_v<T, double>) {
+                if (o.useBla && o.useLanes) {
+                    if (!countRowWithTable(o.isa, ctx, dx.data(), dy[std::size_t(r)], width, counts,
+                                           cancel))
+                        return;
+                    counted = true;
+                }
+            }
+            if (!lanes && !counted) {
                 for (std::int32_t c = 0; c < width; ++c) {
                     if (cancel.load(std::memory_order_relaxed))
                         return;

@@ -2,6 +2,7 @@
 // vectors in flight. Only called after a run-time check that the processor
 // has AVX2.
 #include "explorer/engine/deep/perturb_kernels.h"
+#include "explorer/engine/deep/period_kernels.h"
 
 #ifdef ZELMAR_ESCAPE_X86
 
@@ -18,6 +19,7 @@ namespace explorer::deep {
 namespace {
 #include "explorer/engine/deep/perturb_ops.inc"
 #include "explorer/engine/deep/perturb_lanes.inc"
+#include "explorer/engine/deep/period_lanes.inc"
 #include "explorer/engine/lane_ops_avx2.inc"
 
 struct Avx2PerturbOps : Avx2Ops {
@@ -49,6 +51,13 @@ static_assert(PerturbOps<Avx2PerturbOps>);
 void perturbAvx2(const PerturbJob& job)
 {
     runPerturbJob<Avx2PerturbOps, 4>(job);
+}
+
+std::uint64_t crossPeriodsAvx2(const PeriodConstants& k, PeriodLanes& lanes, std::uint64_t live,
+                               int looks)
+{
+    static_assert(PeriodKernel<Avx2PerturbOps, 4>::L == PeriodLanesOther);
+    return PeriodKernel<Avx2PerturbOps, 4>::run(k, lanes, live, looks);
 }
 
 } // namespace explorer::deep

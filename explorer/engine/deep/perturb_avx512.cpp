@@ -2,6 +2,7 @@
 // vectors in flight. Only called after a run-time check that the processor
 // has AVX-512.
 #include "explorer/engine/deep/perturb_kernels.h"
+#include "explorer/engine/deep/period_kernels.h"
 
 #ifdef ZELMAR_ESCAPE_X86
 
@@ -18,6 +19,7 @@ namespace explorer::deep {
 namespace {
 #include "explorer/engine/deep/perturb_ops.inc"
 #include "explorer/engine/deep/perturb_lanes.inc"
+#include "explorer/engine/deep/period_lanes.inc"
 #include "explorer/engine/lane_ops_avx512.inc"
 
 struct Avx512PerturbOps : Avx512Ops {
@@ -59,6 +61,13 @@ static_assert(PerturbOps<Avx512PerturbOps>);
 void perturbAvx512(const PerturbJob& job)
 {
     runPerturbJob<Avx512PerturbOps, 4>(job);
+}
+
+std::uint64_t crossPeriodsAvx512(const PeriodConstants& k, PeriodLanes& lanes, std::uint64_t live,
+                                 int looks)
+{
+    static_assert(PeriodKernel<Avx512PerturbOps, 4>::L == PeriodLanesAvx512);
+    return PeriodKernel<Avx512PerturbOps, 4>::run(k, lanes, live, looks);
 }
 
 } // namespace explorer::deep

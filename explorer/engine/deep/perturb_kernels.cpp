@@ -2,6 +2,7 @@
 // compiler may vectorise for the baseline instruction set) and the run-time
 // choice among it and the x86 kernels.
 #include "explorer/engine/deep/perturb_kernels.h"
+#include "explorer/engine/deep/period_kernels.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,11 +14,16 @@ namespace explorer::deep {
 #ifdef ZELMAR_ESCAPE_X86
 void perturbAvx2(const PerturbJob& job);
 void perturbAvx512(const PerturbJob& job);
+std::uint64_t crossPeriodsAvx2(const PeriodConstants& k, PeriodLanes& lanes, std::uint64_t live,
+                               int looks);
+std::uint64_t crossPeriodsAvx512(const PeriodConstants& k, PeriodLanes& lanes, std::uint64_t live,
+                                 int looks);
 #endif
 
 namespace {
 #include "explorer/engine/deep/perturb_ops.inc"
 #include "explorer/engine/deep/perturb_lanes.inc"
+#include "explorer/engine/deep/period_lanes.inc"
 #include "explorer/engine/lane_ops_portable.inc"
 
 // Index loads lane by lane.
@@ -68,6 +74,28 @@ void perturbCountsScaled(Isa isa, const ReferenceOrbit& orbit, const Complex<Flo
         return;
     perturbJob(isa, {orbit.values.data(), orbit.size() - 1, nullptr, nullptr, n, maxIter, counts,
                      dc, exits});
+}
+
+int periodLaneCount(Isa isa)
+{
+    if (!escape::supported(isa))
+        isa = Isa::Portable;
+    return isa == Isa::Avx512 ? PeriodLanesAvx512 : PeriodLanesOther;
+}
+
+std::uint64_t crossPeriods(Isa isa, const PeriodConstants& k, PeriodLanes& lanes,
+                           std::uint64_t live, int looks)
+{
+    if (!escape::supported(isa))
+        isa = Isa::Portable;
+#ifdef ZELMAR_ESCAPE_X86
+    if (isa == Isa::Avx512)
+        return crossPeriodsAvx512(k, lanes, live, looks);
+    if (isa == Isa::Avx2)
+        return crossPeriodsAvx2(k, lanes, live, looks);
+#endif
+    static_assert(PeriodKernel<PortablePerturbOps, 4>::L == PeriodLanesOther);
+    return PeriodKernel<PortablePerturbOps, 4>::run(k, lanes, live, looks);
 }
 
 } // namespace explorer::deep

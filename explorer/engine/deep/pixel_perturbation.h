@@ -55,9 +55,13 @@ template <class T> struct PixelStart {
 // The count of the defining iteration at c = reference + dc: j + 1 for the
 // first j with |z_j|^2 >= 4, or maxIter when that count would reach maxIter
 // (the point is taken as in the set).
+// With `park` (doubles only), a pixel that comes back to Z_1 where the
+// table's run over the whole orbit is valid for it, after at least one step
+// from `start`, stops there instead: its state goes to *park and the count
+// is -1, for whole periods to be crossed in vector lanes.
 template <class T>
 std::int64_t perturbedCount(const PixelContext<T>& ctx, Complex<T> dc,
-                            PixelStart<T> start = PixelStart<T>{})
+                            PixelStart<T> start = PixelStart<T>{}, PixelStart<T>* park = nullptr)
 {
     constexpr bool Wide = !std::is_same_v<T, double>;
     const ReferenceOrbit& o = *ctx.orbit;
@@ -65,9 +69,18 @@ std::int64_t perturbedCount(const PixelContext<T>& ctx, Complex<T> dc,
     const std::int64_t maxIter = ctx.maxIter;
     Complex<T> dz = start.dz;
     std::int64_t m = start.m, n = start.n;
+    std::int64_t wholeSteps = 0;
+    const BlaStep<T>* whole = park && ctx.bla ? ctx.bla->wholeRun(wholeSteps) : nullptr;
     for (;;) {
         // In T: z_n = Z_m + dz.
         for (;;) {
+            if constexpr (!Wide) {
+                if (whole && m == 1 && n != start.n && n + wholeSteps + 1 < maxIter &&
+                    norm(dz) < whole->radius2) {
+                    *park = {dz, m, n};
+                    return -1;
+                }
+            }
             Complex<T> zRef = detail::referenceAt<T>(o, m);
             const Complex<T> z = zRef + dz; // stays z_n through a rebase
             const T zNorm = norm(z);

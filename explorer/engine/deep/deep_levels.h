@@ -23,8 +23,9 @@ struct DeepOptions {
     std::int32_t maxIter = 256;
     std::int32_t colorCycle = 255;
     bool useBla = true;
-    // Views whose differences fit a double and that use no table run in
-    // vector lanes; off, they take the scalar path (the same counts).
+    // Views whose differences fit a double run in vector lanes (every step
+    // without the table; whole periods with it); off, they take the scalar
+    // path (the same counts).
     bool useLanes = true;
     // Force the extended exponent even where doubles would do.
     bool forceExtended = false;

@@ -149,6 +149,27 @@ std::int32_t firstDoneInSet(const std::uint8_t* done, const std::uint8_t* levels
 // The longest a drawn row waits to reach the screen while a pass runs.
 constexpr std::chrono::milliseconds RepaintInterval{16};
 
+// Rows reach the screen together, at most once a display frame, counted from
+// the pass's start (where the canvas is erased): a repaint per row, or per
+// wait for levels, would cost more than drawing the rows on a large canvas
+// (a pass of a few milliseconds would paint the whole canvas twice), and no
+// eye tells the difference.
+class RepaintPacer {
+public:
+    void start() { last_ = std::chrono::steady_clock::now(); }
+    bool due()
+    {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - last_ < RepaintInterval)
+            return false;
+        last_ = now;
+        return true;
+    }
+
+private:
+    std::chrono::steady_clock::time_point last_{};
+};
+
 void answerWindowSystem()
 {
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -217,10 +238,13 @@ void Form1::DoIt()
     }};
     // Inside a row the window answers the window system from the engine's
     // waits and the trace's walk; an outer pass's hook comes back after.
-    // Rows drawn but not yet repainted show while the pass waits.
+    // Rows drawn but not yet repainted show while the pass waits (once a
+    // display frame).
     const std::function<void()> outerHook = Engine.waitHook();
-    Engine.setWaitHook([this] {
-        Picture1->Refresh();
+    RepaintPacer repaints;
+    Engine.setWaitHook([this, &repaints] {
+        if (repaints.due())
+            Picture1->Refresh();
         answerWindowSystem();
     });
     const tk::ScopeExit restoreHook{[&] { Engine.setWaitHook(outerHook); }};
@@ -228,22 +252,20 @@ void Form1::DoIt()
         startOver = false;
         PrepareGrids();
         Picture1->setFocus();
-        Picture1->Cls();
+        Picture1->ClsUntilRefresh();
+        repaints.start();
         ComputeCoordinates();
         emit viewChosen();
         // A deep view's levels are worked out on other threads, row by row,
         // while this pass draws the rows already done.
         const bool deep = DeepPass.start(*this);
         // The palette as canvas pixels, converted once; each row then goes
-        // from its levels into the canvas's scan line in one step. Rows
-        // reach the screen together, once a display frame (the last at
-        // once): a repaint per row would cost more than drawing the rows on
-        // a large canvas, and no eye tells the difference.
+        // from its levels into the canvas's scan line in one step, and
+        // reaches the screen at the pacer's next frame (the last at once).
         std::array<std::uint32_t, 256> pixelOfLevel;
         for (std::size_t level = 0; level < pixelOfLevel.size(); ++level)
             pixelOfLevel[level] = tk::PictureBox::toRgb(Palette[level]);
         const std::int32_t lastRow = LastRow;
-        std::chrono::steady_clock::time_point lastRepaint{};
         for (std::int32_t row = 0; row <= lastRow; ++row) {
             // The deep levels down to the row below this one are ready
             // first, and those of the regions of the set this row's traces
@@ -272,11 +294,8 @@ void Form1::DoIt()
                 startOver = true;
                 break;
             }
-            const auto now = std::chrono::steady_clock::now();
-            if (row == lastRow || now - lastRepaint >= RepaintInterval) {
+            if (repaints.due() || row == lastRow)
                 Picture1->Refresh();
-                lastRepaint = now;
-            }
         }
     }
 }

@@ -105,14 +105,25 @@ void PictureBox::setMousePointer(int shape)
     applyMousePointer(this, shape);
 }
 
-void PictureBox::Cls()
+void PictureBox::erase()
 {
     image_.fill(toRgb(backColor_));
     if (!picture_.isNull()) {
         QPainter p(&image_);
         p.drawImage(QPointF(0, 0), picture_);
     }
+}
+
+void PictureBox::Cls()
+{
+    erase();
     markDirty(image_.rect());
+}
+
+void PictureBox::ClsUntilRefresh()
+{
+    erase();
+    dirty_ |= image_.rect();
 }
 
 void PictureBox::setPicture(const QImage& picture)

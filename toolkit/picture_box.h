@@ -41,6 +41,11 @@ public:
 
     // Erases all drawing down to the background colour and picture.
     void Cls();
+    // Erases as Cls does, but the erased canvas reaches the screen at the
+    // next Refresh rather than by itself: for a pass that draws rows over all
+    // of it and refreshes as it goes, so that a quick pass paints the canvas
+    // once, not twice.
+    void ClsUntilRefresh();
     // Sets one pixel; positions off the canvas are ignored.
     void PSet(int x, int y, std::int32_t colour)
     {
@@ -85,6 +90,10 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // The canvas looks the same with focus and without: no repaint of all of
+    // it when focus comes or goes (every pass takes the focus).
+    void focusInEvent(QFocusEvent*) override {}
+    void focusOutEvent(QFocusEvent*) override {}
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -100,6 +109,7 @@ private:
     }
     void scheduleFlush();
     void flushDirty();
+    void erase();
     QRect toLogicalRect(const QRect& r) const;
 
     QImage image_;

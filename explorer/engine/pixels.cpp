@@ -1,6 +1,7 @@
 // Levels to pixels, sixteen (AVX-512) or eight (AVX2) at a time with a
 // gather from the table, else one at a time; chosen by what the processor
-// runs.
+// runs. A run of one level (the set's inside, the outer bands: much of most
+// pictures) is one broadcast, not a gather.
 #include "pixels.h"
 
 #include "escape.h"
@@ -27,10 +28,14 @@ __attribute__((target("avx512f"))) void levelsToPixelsAvx512(const std::uint8_t*
 {
     std::size_t i = 0;
     for (; i + 16 <= n; i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(levels + i));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(char(levels[i])))) == 0xffff) {
+            _mm512_storeu_si512(out + i, _mm512_set1_epi32(int(table[levels[i]])));
+            continue;
+        }
         // The masked forms with a zero source: the plain ones leave GCC
         // warning about their undefined source lanes.
-        const __m512i index = _mm512_maskz_cvtepu8_epi32(
-            0xffff, _mm_loadu_si128(reinterpret_cast<const __m128i*>(levels + i)));
+        const __m512i index = _mm512_maskz_cvtepu8_epi32(0xffff, bytes);
         _mm512_storeu_si512(
             out + i, _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), 0xffff, index, table, 4));
     }
@@ -44,8 +49,14 @@ __attribute__((target("avx2"))) void levelsToPixelsAvx2(const std::uint8_t* leve
     std::size_t i = 0;
     const auto* base = reinterpret_cast<const int*>(table);
     for (; i + 8 <= n; i += 8) {
-        const __m256i index =
-            _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(levels + i)));
+        const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(levels + i));
+        if ((_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(char(levels[i])))) & 0xff) ==
+            0xff) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i),
+                                _mm256_set1_epi32(int(table[levels[i]])));
+            continue;
+        }
+        const __m256i index = _mm256_cvtepu8_epi32(bytes);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i),
                             _mm256_i32gather_epi32(base, index, 4));
     }

@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <random>
 #include <vector>
 
 #include "explorer/engine/escape.h"
+#include "explorer/engine/pixels.h"
 #include "reference_render.h"
 
 namespace escape = explorer::escape;
@@ -193,6 +196,35 @@ TEST(EscapeKernels, BatchCountsMatchTheScalarIteration)
                 EXPECT_EQ(wrong, 0)
                     << escape::name(isa) << " maxIter " << maxIter << ", " << n << " points";
             }
+}
+
+// Rows of levels to pixels: runs of one level of every length, at every
+// place against the vectors' edges, and mixed stretches, as the table gives
+// them one by one (on the widest instruction set this processor runs).
+TEST(LevelsToPixels, RunsAndMixedStretchesTakeTheTablesColours)
+{
+    std::printf("levels to pixels in %s lanes\n", escape::name(escape::bestIsa()));
+    std::mt19937 rng(11);
+    std::vector<std::uint32_t> table(256);
+    for (std::uint32_t& c : table)
+        c = rng();
+    for (int round = 0; round < 400; ++round) {
+        const std::size_t n = round < 100 ? std::size_t(round) : 1080;
+        std::vector<std::uint8_t> levels(n);
+        for (std::size_t i = 0; i < n;) {
+            const std::size_t run = std::min<std::size_t>(n - i, 1 + rng() % 40);
+            const auto level = std::uint8_t(rng());
+            const bool mixed = rng() % 3 == 0;
+            for (std::size_t k = 0; k < run; ++k)
+                levels[i + k] = mixed ? std::uint8_t(rng()) : level;
+            i += run;
+        }
+        std::vector<std::uint32_t> got(n + 1, 0xdeadbeef);
+        explorer::engine::levelsToPixels(levels.data(), table.data(), got.data(), n);
+        for (std::size_t i = 0; i < n; ++i)
+            ASSERT_EQ(got[i], table[levels[i]]) << "pixel " << i << " of " << n;
+        EXPECT_EQ(got[n], 0xdeadbeefu) << "written past the row's end";
+    }
 }
 
 } // namespace

@@ -202,6 +202,15 @@ void LevelEngine::advanceHere(std::int32_t bands)
                               &stats_.borderPixels, &stats_.blockPixels);
                     lock.lock();
                     w.flooded[std::size_t(mine)] = true;
+                } else if (answeringInline_) {
+                    // The hook is answered with the lock let go: a pass
+                    // nested there arms the bands anew, and this one then
+                    // ends where it is.
+                    w.changed.wait_for(lock, WaitSlice);
+                    lock.unlock();
+                    if (!answerIfDue())
+                        return;
+                    lock.lock();
                 } else {
                     w.changed.wait(lock);
                 }
@@ -229,6 +238,8 @@ void LevelEngine::advanceHere(std::int32_t bands)
             w.reached = w.caughtUp;
         }
         w.changed.notify_all();
+        if (!answerIfDue())
+            return;
     }
 }
 

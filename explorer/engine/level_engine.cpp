@@ -73,7 +73,8 @@ bool LevelEngine::arm(std::span<const double> xs, std::span<const double> ys, st
     height_ = std::int32_t(height);
     readyRows_ = 0;
     inParts_ = way_ == Way::Parts || (way_ == Way::ByView && partsSuit(maxIter));
-    partsInline_ = inParts_ && std::int64_t(maxIter) * PartSide * PartSide <= InlinePartIterations;
+    workInline_ = inParts_ ? std::int64_t(maxIter) * PartSide * PartSide <= InlinePartIterations
+                           : maxIter <= InlineBandLimit;
     lastAnswer_ = std::chrono::steady_clock::now();
     if (inParts_)
         armParts(maxIter);
@@ -166,7 +167,7 @@ void LevelEngine::runWork(const std::function<void()>& work)
         work();
         return;
     }
-    if (partsInline_) {
+    if (workInline_) {
         // Answering the hook between parts; a pass nested there runs its
         // own work the same way and leaves this flag as it found it.
         const bool outer = answeringInline_;

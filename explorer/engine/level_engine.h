@@ -168,8 +168,11 @@ public:
     // Up to this many pixel-iterations a part (about a millisecond and a
     // half on one core), parts are worked out on the pass's thread between
     // calls of the wait hook, rather than handed to another thread while it
-    // waits: a hand-over costs more than a small part.
+    // waits: a hand-over costs more than a small part. The flood's bands
+    // likewise up to this limit (a band's flood then takes a few
+    // milliseconds at most).
     static constexpr std::int64_t InlinePartIterations = std::int64_t(1) << 23;
+    static constexpr std::int32_t InlineBandLimit = 512;
 
 private:
     bool partDone(std::int32_t col, std::int32_t row) const
@@ -222,10 +225,10 @@ private:
     std::function<void()> waitHook_;
     std::uint64_t generation_ = 0;
     std::unique_ptr<SlicedWait> slicedWait_;
-    // Parts quick enough to work out on the pass's thread even with a wait
-    // hook (set at arm), and whether work runs there now, answering the hook
-    // between parts.
-    bool partsInline_ = false;
+    // Parts or bands quick enough to work out on the pass's thread even
+    // with a wait hook (set at arm), and whether work runs there now,
+    // answering the hook between parts or bands and in their waits.
+    bool workInline_ = false;
     bool answeringInline_ = false;
     std::chrono::steady_clock::time_point lastAnswer_{};
     Isa isa_;

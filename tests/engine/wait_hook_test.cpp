@@ -130,17 +130,21 @@ Plane seahorsePlane(int width, int height)
     return p;
 }
 
-TEST(WaitHook, PartsWorkedOutOnThePassThreadStillAnswerAndSurviveNesting)
+// Parts or bands small enough for the pass's thread.
+constexpr int InlineLimit = 400;
+static_assert(std::int64_t(InlineLimit) * LevelEngine::PartSide * LevelEngine::PartSide <=
+              LevelEngine::InlinePartIterations);
+static_assert(InlineLimit <= LevelEngine::InlineBandLimit);
+
+void expectInlineWorkAnswersAndSurvivesNesting(LevelEngine::Way way)
 {
-    constexpr int Limit = 400; // parts small enough for the pass's thread
-    static_assert(std::int64_t(Limit) * LevelEngine::PartSide * LevelEngine::PartSide <=
-                  LevelEngine::InlinePartIterations);
+    constexpr int Limit = InlineLimit;
     const Plane big = seahorsePlane(2048, 1536);
     const reference::Picture plain = reference::render({-2.5, 1, -1.3125, 1.3125}, 96, 72);
     for (int threads : {1, 2}) {
         LevelEngine engine;
         engine.setThreads(threads);
-        engine.setWay(LevelEngine::Way::Parts);
+        engine.setWay(way);
         int calls = 0;
         bool nest = false, armedAnew = false;
         double longestGapMs = 0;
@@ -156,15 +160,16 @@ TEST(WaitHook, PartsWorkedOutOnThePassThreadStillAnswerAndSurviveNesting)
             ASSERT_TRUE(engine.arm(plain.xs, plain.ys, 256, 255));
             engine.prepareRows(71);
         });
-        // Answering: every part worked out, the hook called along the way.
+        // Answering: every part or band worked out, the hook called along
+        // the way.
         ASSERT_TRUE(engine.arm(big.xs, big.ys, Limit, 255));
         const Clock::time_point start = Clock::now();
         last = start;
         engine.prepareRows(1535);
         const double waitedMs = msSince(start);
         EXPECT_EQ(engine.readyRows(), 1536);
-        // A part takes about a millisecond: four slices of work without an
-        // answer would mean the parts do not answer between them.
+        // A part or band takes a few milliseconds: four slices of work
+        // without an answer would mean the work does not answer between them.
         if (waitedMs >= 4.0 * double(LevelEngine::WaitSlice.count()))
             EXPECT_GE(calls, 3) << threads << " threads, worked " << waitedMs << " ms";
         else
@@ -187,6 +192,16 @@ TEST(WaitHook, PartsWorkedOutOnThePassThreadStillAnswerAndSurviveNesting)
         EXPECT_NE(engine.generation(), generation);
         expectAnswersFor(engine, plain, std::to_string(threads) + " threads");
     }
+}
+
+TEST(WaitHook, PartsWorkedOutOnThePassThreadStillAnswerAndSurviveNesting)
+{
+    expectInlineWorkAnswersAndSurvivesNesting(LevelEngine::Way::Parts);
+}
+
+TEST(WaitHook, BandsFloodedOnThePassThreadStillAnswerAndSurviveNesting)
+{
+    expectInlineWorkAnswersAndSurvivesNesting(LevelEngine::Way::Bands);
 }
 
 } // namespace

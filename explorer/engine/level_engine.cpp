@@ -167,12 +167,14 @@ void LevelEngine::runWork(const std::function<void()>& work)
         work();
         return;
     }
+    // Whether the work answers the hook itself, between parts or bands: on
+    // this thread only. Work handed to the other thread must not, even where
+    // this pass is nested in the hook of one that does; a pass nested in
+    // turn leaves the flag as it found it.
+    const bool outer = answeringInline_;
+    answeringInline_ = workInline_;
+    const tk::ScopeExit restore{[&] { answeringInline_ = outer; }};
     if (workInline_) {
-        // Answering the hook between parts; a pass nested there runs its
-        // own work the same way and leaves this flag as it found it.
-        const bool outer = answeringInline_;
-        answeringInline_ = true;
-        const tk::ScopeExit restore{[&] { answeringInline_ = outer; }};
         work();
         return;
     }

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "explorer/engine/level_engine.h"
@@ -202,6 +203,45 @@ TEST(WaitHook, PartsWorkedOutOnThePassThreadStillAnswerAndSurviveNesting)
 TEST(WaitHook, BandsFloodedOnThePassThreadStillAnswerAndSurviveNesting)
 {
     expectInlineWorkAnswersAndSurvivesNesting(LevelEngine::Way::Bands);
+}
+
+// The hook is only ever called on the pass's thread: also when a pass
+// nested in it (at a high limit) hands its work to another thread while the
+// outer pass (at a low one) works its own on the pass's thread.
+TEST(WaitHook, IsCalledOnThePassThreadOnlyWhenANestedPassHandsItsWorkOver)
+{
+    const Plane big = seahorsePlane(2048, 1536);
+    const reference::Picture deep = deepView(160, 120);
+    for (const LevelEngine::Way way : {LevelEngine::Way::Parts, LevelEngine::Way::Bands}) {
+        const bool parts = way == LevelEngine::Way::Parts;
+        LevelEngine engine;
+        engine.setThreads(2);
+        engine.setWay(way);
+        const std::thread::id passThread = std::this_thread::get_id();
+        int calls = 0, elsewhere = 0;
+        bool nested = false;
+        engine.setWaitHook([&] {
+            ++calls;
+            elsewhere += std::this_thread::get_id() != passThread;
+            if (nested)
+                return;
+            nested = true;
+            engine.release();
+            ASSERT_TRUE(engine.arm(deep.xs, deep.ys, 1000000, 255));
+            engine.prepareRows(119);
+        });
+        ASSERT_TRUE(engine.arm(big.xs, big.ys, InlineLimit, 255));
+        engine.prepareRows(1535);
+        if (!nested) {
+            ADD_FAILURE() << (parts ? "parts" : "bands")
+                          << ": the outer work never answered the hook: nesting not tested";
+            continue;
+        }
+        EXPECT_GT(calls, 1) << (parts ? "parts" : "bands")
+                            << ": the nested pass never answered the hook";
+        EXPECT_EQ(elsewhere, 0) << (parts ? "parts" : "bands") << ": " << elsewhere << " of "
+                                << calls << " calls on another thread";
+    }
 }
 
 } // namespace

@@ -187,7 +187,8 @@ private:
     }
     static constexpr std::uint8_t PartWorkedOut = 2;
     std::int32_t threadCount() const;
-    bool partsSuit(std::int32_t maxIter);
+    void takeSample(std::int32_t maxIter);
+    bool partsSuit(std::int32_t maxIter) const;
     void runWork(const std::function<void()>& work);
     // Calls the wait hook when a slice has gone by since its last call, for
     // work done on the pass's own thread; false when a pass nested in the

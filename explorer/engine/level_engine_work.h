@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -22,9 +23,11 @@ struct LevelEngine::Common {
     std::vector<double> xs, ys; // the pass's plane values, copied
     std::vector<std::uint8_t> levelOfCount;
     std::int32_t maxIter = 0;
-    // The sample that chooses the way, and room for its batch kernel.
+    // The sample that chooses the way and orders the parts, and room for
+    // its batch kernel.
     std::vector<double> sampleX, sampleY;
     std::vector<std::int32_t> sampleCounts;
+    std::vector<std::uint32_t> samplePart; // the part each sampled point lies in
     escape::BatchBuffers sampleBuffers;
 };
 
@@ -60,10 +63,18 @@ struct LevelEngine::Parts {
     std::condition_variable changed;
     std::size_t nextPart = 0; // the first part no helper has looked at
     std::int32_t demand = 0;  // the part row the pass has asked for
+    // Parts whose sample holds points of the set and escaping ones, in row
+    // order: where the set's border runs, which the pass's traces walk
+    // (often far down the canvas from its first rows). Helpers take these
+    // first, from nextEdgePart on, so that a trace finds more of its parts
+    // worked out rather than working out each itself, one after another.
+    std::vector<std::size_t> edgeParts;
+    std::size_t nextEdgePart = 0;
     std::int64_t helperBorder = 0, helperBlock = 0;
     std::vector<std::thread> helpers;
 
     PartRect rectOf(std::size_t part) const;
+    std::optional<std::size_t> nextForHelper();
     bool claim(std::size_t part);
     void finished(std::size_t part);
 };

@@ -13,9 +13,9 @@ namespace explorer::engine {
 
 namespace {
 
-constexpr std::int32_t TileSide = 16;
-// Blocks at most this wide and high are iterated whole rather than split.
-constexpr std::int32_t SmallSide = 4;
+// Blocks at most this wide and high are iterated whole rather than split
+// (a block of 5 would split into four of 3, each with one pixel inside).
+constexpr std::int32_t SmallSide = 5;
 // Pixel-iterations between looks at the stop flag, about.
 constexpr std::int64_t IterationsPerLook = std::int64_t(1) << 24;
 
@@ -99,14 +99,13 @@ Ring ringOf(const PartCanvas& c, const PartRect& r)
     return !others ? Ring::AllInSet : !zeros ? Ring::NoneInSet : Ring::Mixed;
 }
 
-// Where a side from a to b is split: on a tile border near its middle while
-// it spans tiles, else at its middle; so that both split lines lie inside.
+// Where a side from a to b (its ring at a and b - 1, b - a > 2) is split:
+// the line in its middle, which both halves then share as part of their
+// rings (a line each side of the split would iterate twice the pixels, of
+// the set often enough, at the whole limit each).
 std::int32_t splitAt(std::int32_t a, std::int32_t b)
 {
-    std::int32_t m = a + (b - a) / 2;
-    if (b - a > TileSide)
-        m = (m + TileSide / 2) / TileSide * TileSide;
-    return std::clamp(m, a + 2, b - 2);
+    return a + (b - 1 - a) / 2;
 }
 
 // Iterates the gathered pixels and stores their levels.
@@ -177,26 +176,23 @@ bool workOutPart(const PartCanvas& c, PartRect rect, PartScratch& s, PartJobCoun
                 continue;
             }
             const bool splitX = w > SmallSide, splitY = h > SmallSide;
-            const std::int32_t xm = splitX ? splitAt(b.x0, b.x1) : b.x1;
-            const std::int32_t ym = splitY ? splitAt(b.y0, b.y1) : b.y1;
-            if (splitY) {
-                addRow(c, s, ym - 1, b.x0 + 1, b.x1 - 1);
-                addRow(c, s, ym, b.x0 + 1, b.x1 - 1);
-            }
-            if (splitX)
-                for (std::int32_t x : {xm - 1, xm}) {
-                    if (splitY) {
-                        addColumn(c, s, x, b.y0 + 1, ym - 1);
-                        addColumn(c, s, x, ym + 1, b.y1 - 1);
-                    } else {
-                        addColumn(c, s, x, b.y0 + 1, b.y1 - 1);
-                    }
-                }
-            s.next.push_back({b.x0, b.y0, xm, ym});
-            if (splitX)
-                s.next.push_back({xm, b.y0, b.x1, ym});
+            const std::int32_t xm = splitX ? splitAt(b.x0, b.x1) : b.x1 - 1;
+            const std::int32_t ym = splitY ? splitAt(b.y0, b.y1) : b.y1 - 1;
             if (splitY)
-                s.next.push_back({b.x0, ym, xm, b.y1});
+                addRow(c, s, ym, b.x0 + 1, b.x1 - 1);
+            if (splitX) {
+                if (splitY) {
+                    addColumn(c, s, xm, b.y0 + 1, ym);
+                    addColumn(c, s, xm, ym + 1, b.y1 - 1);
+                } else {
+                    addColumn(c, s, xm, b.y0 + 1, b.y1 - 1);
+                }
+            }
+            s.next.push_back({b.x0, b.y0, xm + 1, ym + 1});
+            if (splitX)
+                s.next.push_back({xm, b.y0, b.x1, ym + 1});
+            if (splitY)
+                s.next.push_back({b.x0, ym, xm + 1, b.y1});
             if (splitX && splitY)
                 s.next.push_back({xm, ym, b.x1, b.y1});
         }
@@ -207,6 +203,24 @@ bool workOutPart(const PartCanvas& c, PartRect rect, PartScratch& s, PartJobCoun
         s.blocks.swap(s.next);
     }
     return true;
+}
+
+std::vector<std::size_t> edgeParts(std::span<const std::uint32_t> partOfSample,
+                                   std::span<const std::int32_t> counts, std::int32_t maxIter,
+                                   std::size_t parts)
+{
+    std::vector<std::size_t> edge;
+    if (partOfSample.size() != counts.size())
+        return edge;
+    constexpr std::uint8_t InSet = 1, Escaping = 2;
+    std::vector<std::uint8_t> seen(parts, 0);
+    for (std::size_t i = 0; i < counts.size(); ++i)
+        if (partOfSample[i] < parts)
+            seen[partOfSample[i]] |= counts[i] >= maxIter ? InSet : Escaping;
+    for (std::size_t part = 0; part < parts; ++part)
+        if (seen[part] == (InSet | Escaping))
+            edge.push_back(part);
+    return edge;
 }
 
 std::uint8_t workOutPixel(const PartCanvas& c, std::int32_t col, std::int32_t row)

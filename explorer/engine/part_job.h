@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "escape.h"
@@ -52,6 +53,13 @@ struct PartJobCounts {
 // Returns false when it stopped early for canvas.stop.
 bool workOutPart(const PartCanvas& canvas, PartRect rect, PartScratch& scratch,
                  PartJobCounts& counts);
+
+// The parts, of `parts` in row order, whose sampled points hold both points
+// of the set (count maxIter) and escaping ones: where the set's border runs.
+// partOfSample[i] is the part sample i lies in, counts[i] its count.
+std::vector<std::size_t> edgeParts(std::span<const std::uint32_t> partOfSample,
+                                   std::span<const std::int32_t> counts, std::int32_t maxIter,
+                                   std::size_t parts);
 
 // The level of one pixel, iterated here and stored.
 std::uint8_t workOutPixel(const PartCanvas& canvas, std::int32_t col, std::int32_t row);

@@ -7,6 +7,7 @@
 // compare-and-swap claimed it; its state, stored with release order once it
 // is worked out, is what lets the pass read them.
 #include <algorithm>
+#include <optional>
 #include <system_error>
 
 #include "level_engine_work.h"
@@ -80,6 +81,8 @@ void LevelEngine::armParts(std::int32_t maxIter)
     p.readyParts = 0;
     p.nextPart = 0;
     p.demand = 0;
+    p.edgeParts = edgeParts(c.samplePart, c.sampleCounts, maxIter, p.parts);
+    p.nextEdgePart = 0;
     p.helperBorder = p.helperBlock = 0;
     partsPerRow_ = p.partsPerRow;
     levels_ = p.levels.data();
@@ -87,6 +90,25 @@ void LevelEngine::armParts(std::int32_t maxIter)
     partStates_ = p.states.get();
     startPartHelpers(
         std::size_t(std::min<std::int64_t>(threadCount() - 1, std::int64_t(p.parts) - 1)));
+}
+
+// The next part a helper takes, under the mutex: an edge part first, then
+// the next in row order; none beyond PartRowsAhead part rows below the
+// pass's demand, nor once every part is taken.
+std::optional<std::size_t> LevelEngine::Parts::nextForHelper()
+{
+    const std::int32_t lastRow = demand + PartRowsAhead;
+    while (nextEdgePart < edgeParts.size()) {
+        const std::size_t part = edgeParts[nextEdgePart];
+        if (std::int32_t(part / partsPerRow) > lastRow)
+            break;
+        ++nextEdgePart;
+        if (states[part].load(std::memory_order_relaxed) == PartFree)
+            return part;
+    }
+    if (nextPart < parts && std::int32_t(nextPart / partsPerRow) <= lastRow)
+        return nextPart++;
+    return std::nullopt;
 }
 
 void LevelEngine::startPartHelpers(std::size_t count)
@@ -97,13 +119,13 @@ void LevelEngine::startPartHelpers(std::size_t count)
         PartJobCounts counts;
         std::unique_lock lock(p.mutex);
         for (;;) {
+            std::optional<std::size_t> next;
             p.changed.wait(lock, [&] {
-                return p.stop || p.nextPart >= p.parts ||
-                       std::int32_t(p.nextPart / p.partsPerRow) <= p.demand + PartRowsAhead;
+                return p.stop || p.nextPart >= p.parts || (next = p.nextForHelper());
             });
-            if (p.stop || p.nextPart >= p.parts)
+            if (p.stop || !next)
                 break;
-            const std::size_t part = p.nextPart++;
+            const std::size_t part = *next;
             lock.unlock();
             if (p.claim(part) && workOutPart(p.canvas, p.rectOf(part), scratch, counts))
                 p.finished(part);

@@ -5,7 +5,6 @@
 
 namespace explorer::headless {
 
-
 PassLevels::PassLevels(int threads) : engine_(std::make_unique<engine::LevelEngine>())
 {
     // One thread is the pass's own: the engine then works out the bands on

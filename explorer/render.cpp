@@ -1,9 +1,9 @@
-// The render pass: "&Go"/"Re&start", the row-by-row pass and the boundary
-// trace. The pass yields once per row (tk::DoEvents); inside a row it answers
-// only the window system (repaints, close), from the engine's waits and long
-// traces. Any handler may run in either, including a new pass that re-creates
-// the grids under this one and arms the render engine again; so nothing here
-// holds a reference into them across a yield.
+// The render pass: "&Go"/"Re&start" and the row-by-row pass (the boundary
+// trace is in trace.cpp). The pass yields once per row (tk::DoEvents);
+// inside a row it answers only the window system (repaints, close), from the
+// engine's waits and long traces. Any handler may run in either, including a
+// new pass that re-creates the grids under this one and arms the render
+// engine again; so nothing here holds a reference into them across a yield.
 #include "form1.h"
 
 #include <QCoreApplication>
@@ -104,43 +104,6 @@ constexpr auto SpreadTable = [] {
             table[bits] |= std::uint64_t(bits >> i & 1) << (8 * i);
     return table;
 }();
-
-// One bit in the top of each byte of a word where the byte is 0.
-constexpr std::uint64_t zeroBytes(std::uint64_t v)
-{
-    constexpr std::uint64_t low7 = 0x7f7f7f7f7f7f7f7fu;
-    return ~(((v & low7) + low7) | v) & ~low7;
-}
-
-// The first column in [from, to) whose level is not 0, else `to`.
-std::int32_t firstEscaped(const std::uint8_t* levels, std::int32_t from, std::int32_t to)
-{
-    for (; from + 8 <= to; from += 8) {
-        std::uint64_t v;
-        std::memcpy(&v, levels + from, 8);
-        if (const std::uint64_t escaped = ~zeroBytes(v) & ~0x7f7f7f7f7f7f7f7fu)
-            return from + __builtin_ctzll(escaped) / 8;
-    }
-    while (from < to && levels[from] == 0)
-        ++from;
-    return from;
-}
-
-// The first column in [from, to) that is done and of level 0, else `to`.
-std::int32_t firstDoneInSet(const std::uint8_t* done, const std::uint8_t* levels, std::int32_t from,
-                            std::int32_t to)
-{
-    for (; from + 8 <= to; from += 8) {
-        std::uint64_t d, v;
-        std::memcpy(&d, done + from, 8); // 0 or 1 each
-        std::memcpy(&v, levels + from, 8);
-        if (const std::uint64_t hit = zeroBytes(v) & (d << 7))
-            return from + __builtin_ctzll(hit) / 8;
-    }
-    while (from < to && !(done[from] == 1 && levels[from] == 0))
-        ++from;
-    return from;
-}
 
 // The window's answers to the window system while the pass is busy inside a
 // row (waiting for levels, walking a long trace): repaints, exposes, the
@@ -307,92 +270,6 @@ void Form1::EvaluatePass()
     ComputeCoordinates();
     for (std::int32_t row = 0, last = LastRow; row <= last; ++row)
         EvaluateRow(row);
-}
-
-void Form1::TraceSet(std::int32_t StartX, std::int32_t StartY)
-{
-    setMousePointer(tk::PointerHourglass);
-
-    std::int32_t x = StartX, y = StartY;
-    std::int32_t d = 7;
-    std::int32_t leftmost = StartX, rightmost = StartX, lowest = StartY;
-
-    // The walk is a fixed function of position and direction over levels
-    // that do not change while it runs, so more moves than there are
-    // (pixel, direction) states means it is circling without ever reaching
-    // the start again: stop rather than hang the window.
-    const std::int64_t moveLimit = std::int64_t(PicW) * PicH * 8 + 8;
-    std::int64_t moves = 0;
-    // A long walk answers the window system as the engine's waits do (in a
-    // window's pass, which sets the hook). A pass nested in that answer
-    // makes new grids: this walk then ends where it is, without its fill.
-    using Clock = std::chrono::steady_clock;
-    Clock::time_point lastAnswer = Clock::now();
-    const std::uint64_t generation = Engine.generation();
-    do {
-        if ((moves & 15) == 15 && Engine.waitHook() &&
-            Clock::now() - lastAnswer >= engine::LevelEngine::WaitSlice) {
-            const std::function<void()> hook = Engine.waitHook(); // a nested pass sets its own
-            hook();
-            if (Engine.generation() != generation) {
-                setMousePointer(tk::PointerDefault);
-                return;
-            }
-            lastAnswer = Clock::now();
-        }
-        std::int32_t nx = x, ny = y, level = 1;
-        for (int tries = 0; tries < 8 && level != 0; ++tries) {
-            d = (d + 1) & 7;
-            nx = x + DirTable[d];
-            ny = y + DirTable[d + 6];
-            if (GetFlag(nx, ny) == 0) {
-                ZelmarPoint(nx, ny);
-                // A deep level waited for may have let a newer pass run.
-                if (Engine.generation() != generation) [[unlikely]] {
-                    setMousePointer(tk::PointerDefault);
-                    return;
-                }
-            }
-            level = GetPixel(nx, ny);
-        }
-        if (level == 0) {
-            x = nx < 0 ? 0 : (nx >= PicW ? LastCol : nx);
-            y = ny < 0 ? 0 : (ny >= PicH ? LastRow : ny);
-            lowest = std::max(lowest, y);
-            leftmost = std::min(leftmost, x);
-            rightmost = std::max(rightmost, x);
-            d = (d - 4) & 7;
-        }
-        if (++moves > moveLimit) [[unlikely]]
-            throw tk::RuntimeError(tk::ErrInvalidCall,
-                                   QStringLiteral("The boundary trace did not close."));
-    } while (!(x == StartX && y == StartY));
-
-    // Fill: runs start at a done pixel of level 0 and pass through pending
-    // pixels, marking them as in the set (a pending pixel's level is 0). A
-    // run stops at the rightmost column reached by the walk; the pixel
-    // beyond it is left pending, to be evaluated, rather than marked without
-    // being looked at. The walk keeps every position inside the canvas, so
-    // the rows and columns here are all inside it.
-    // Both loops look at eight pixels at a time where they can: a large
-    // region's fill would otherwise cost more than its trace.
-    for (std::int32_t r = StartY; r <= lowest; ++r) {
-        const std::uint8_t* levels = &LevelGrid(0, r);
-        std::uint8_t* done = &DoneGrid(0, r);
-        std::int32_t k = leftmost;
-        while (k <= rightmost) {
-            k = firstDoneInSet(done, levels, k, rightmost + 1); // a done pixel of the set
-            if (k > rightmost)
-                break;
-            // The run marks every pixel up to and including the first
-            // escaped one, which ends it.
-            const std::int32_t end = firstEscaped(levels, k + 1, rightmost + 1);
-            std::memset(done + k + 1, 1, std::size_t(std::min(end, rightmost) - k));
-            k = end + 1; // the scan resumes beyond it
-        }
-    }
-
-    setMousePointer(tk::PointerDefault);
 }
 
 } // namespace explorer

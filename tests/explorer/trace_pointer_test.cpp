@@ -1,6 +1,7 @@
 // The hourglass while a boundary is traced: on the window, and told to the
 // window system, before the trace does its work, with no turn of event
-// processing in between (a trace never yields).
+// processing in between (a trace never yields to user input); and a long
+// trace's answers to the window system.
 #include <QApplication>
 #include <QTest>
 #include <QWindow>
@@ -92,6 +93,38 @@ TEST(TracePointer, APassShowsTheHourglassAndEndsWithTheDefault)
     EXPECT_EQ(log.entries.front().shape, Qt::WaitCursor);
     EXPECT_TRUE(QTest::qWaitFor([&] { return form->cursor().shape() == Qt::ArrowCursor; }, 5000));
     EXPECT_EQ(form->Picture1->cursor().shape(), Qt::CrossCursor);
+}
+
+} // namespace
+
+namespace {
+
+// A long walk inside a window's pass answers the window system through the
+// engine's wait hook (the only caller of the hook here, with the engine off),
+// and what the pass draws does not depend on the answers: the whole set at a
+// limit of 50,000, every level iterated on the spot, where walking the
+// border of the main region takes far longer than a slice.
+TEST(TraceAnswers, ALongWalkCallsTheWaitHookAndDrawsTheSame)
+{
+    auto drawn = [](bool hooked, int& calls) {
+        auto form = makeExplorer(320, 240);
+        form->MaxIter = 50000;
+        form->XMin = -2.5;
+        form->XMax = 1;
+        form->YMin = -1.3125;
+        form->YMax = 1.3125;
+        form->Engine.setEnabled(false);
+        if (hooked)
+            form->Engine.setWaitHook([&calls] { ++calls; });
+        form->EvaluatePass();
+        return std::pair{form->LevelGrid.data, form->DoneGrid.data};
+    };
+    int calls = 0, unused = 0;
+    const auto hooked = drawn(true, calls);
+    const auto plain = drawn(false, unused);
+    EXPECT_GE(calls, 2) << "the walks answered too seldom";
+    EXPECT_EQ(unused, 0);
+    EXPECT_TRUE(hooked == plain) << "the answers changed what the pass drew";
 }
 
 } // namespace

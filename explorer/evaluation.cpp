@@ -22,8 +22,6 @@ std::int32_t Form1::ZelmarPoint(std::int32_t DoX, std::int32_t DoY)
 {
     if (DoX < 0 || DoX > LastCol || DoY < 0 || DoY > LastRow)
         return 1; // a caller error; nothing outside the grids is touched
-    if (TakeKnownLevel(DoX, DoY))
-        return LevelGrid(DoX, DoY);
     std::int32_t level;
     if (DeepPass.active()) [[unlikely]] {
         // A deep view's pass: a level not yet worked out is waited for,
@@ -31,7 +29,7 @@ std::int32_t Form1::ZelmarPoint(std::int32_t DoX, std::int32_t DoY)
         level = DeepPass.level(DoX, DoY, Engine.waitHook());
         if (level < 0)
             return 1; // a newer pass took the canvas over meanwhile: nothing is stored
-    } else if (Engine.settle(DoX, DoY)) {
+    } else if (Engine.known(DoX, DoY) || Engine.settle(DoX, DoY)) {
         level = Engine.level(DoX, DoY);
     } else {
         if (Engine.armed()) [[unlikely]]

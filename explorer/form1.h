@@ -194,9 +194,9 @@ public:
 
 private:
     std::int32_t ScalarLevel(std::int32_t col, std::int32_t row) const;
-    // ZelmarPoint's common case, which it takes first, inline for the
-    // boundary trace (which asks for a level at every other move): a pixel
-    // whose level the engine knows, stored in the grids. False, storing
+    // ZelmarPoint's common case, inline for the boundary trace (which asks
+    // for a level at every other move): a pending pixel whose level the
+    // engine knows, stored as ZelmarPoint stores it. False, storing
     // nothing, where ZelmarPoint must do the work.
     bool TakeKnownLevel(std::int32_t col, std::int32_t row)
     {

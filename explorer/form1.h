@@ -194,18 +194,6 @@ public:
 
 private:
     std::int32_t ScalarLevel(std::int32_t col, std::int32_t row) const;
-    // ZelmarPoint's common case, inline for the boundary trace (which asks
-    // for a level at every other move): a pending pixel whose level the
-    // engine knows, stored as ZelmarPoint stores it. False, storing
-    // nothing, where ZelmarPoint must do the work.
-    bool TakeKnownLevel(std::int32_t col, std::int32_t row)
-    {
-        if (DeepPass.active() || !Engine.known(col, row))
-            return false;
-        LevelGrid(col, row) = Engine.level(col, row);
-        DoneGrid(col, row) = 1;
-        return true;
-    }
     // ---- end of render speed ----
 
 public:

@@ -78,6 +78,22 @@ void Form1::TraceSet(std::int32_t StartX, std::int32_t StartY)
     using Clock = std::chrono::steady_clock;
     Clock::time_point lastAnswer{};
     const std::uint64_t generation = Engine.generation();
+    // The grids and the canvas stay as they are while this walk runs (a
+    // nested pass that re-creates them ends it, above and below): held here
+    // rather than read through the window at every neighbour. A pending
+    // pixel whose level the engine knows is stored here as ZelmarPoint
+    // stores it (the common case, about every other move); the rest go
+    // through ZelmarPoint.
+    std::uint8_t* const done = DoneGrid.data.data();
+    std::uint8_t* const levels = LevelGrid.data.data();
+    const std::size_t cols = std::size_t(DoneGrid.cols);
+    const std::int32_t lastCol = LastCol, lastRow = LastRow;
+    const bool fromEngine = !DeepPass.active();
+    std::int32_t dx[8], dy[8];
+    for (int k = 0; k < 8; ++k) {
+        dx[k] = DirTable[k];
+        dy[k] = DirTable[k + 6];
+    }
     do {
         if ((moves & 63) == 63 && Engine.waitHook()) {
             const Clock::time_point now = Clock::now();
@@ -96,17 +112,27 @@ void Form1::TraceSet(std::int32_t StartX, std::int32_t StartY)
         std::int32_t nx = x, ny = y, level = 1;
         for (int tries = 0; tries < 8 && level != 0; ++tries) {
             d = (d + 1) & 7;
-            nx = x + DirTable[d];
-            ny = y + DirTable[d + 6];
-            if (GetFlag(nx, ny) == 0 && !TakeKnownLevel(nx, ny)) {
-                ZelmarPoint(nx, ny);
-                // A deep level waited for may have let a newer pass run.
-                if (Engine.generation() != generation) [[unlikely]] {
-                    setMousePointer(tk::PointerDefault);
-                    return;
+            nx = x + dx[d];
+            ny = y + dy[d];
+            if (nx < 0 || nx > lastCol || ny < 0 || ny > lastRow) {
+                level = 1; // outside the canvas reads as escaped
+                continue;
+            }
+            const std::size_t at = std::size_t(ny) * cols + std::size_t(nx);
+            if (done[at] == 0) {
+                if (fromEngine && Engine.known(nx, ny)) {
+                    levels[at] = Engine.level(nx, ny);
+                    done[at] = 1;
+                } else {
+                    ZelmarPoint(nx, ny);
+                    // A deep level waited for may have let a newer pass run.
+                    if (Engine.generation() != generation) [[unlikely]] {
+                        setMousePointer(tk::PointerDefault);
+                        return;
+                    }
                 }
             }
-            level = GetPixel(nx, ny);
+            level = levels[at];
         }
         if (level == 0) {
             x = nx < 0 ? 0 : (nx >= PicW ? LastCol : nx);

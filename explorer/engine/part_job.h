@@ -7,6 +7,9 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
+#include <new>
+#include <utility>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -34,12 +37,29 @@ struct PartCanvas {
     const std::atomic<bool>* stop; // set: a job may end early, its part unfinished
 };
 
+// An allocator whose resize leaves new elements uninitialised: the gathered
+// points are written right after each resize, and zeroing them first cost
+// as much as gathering them.
+template <class T> struct UninitialisedAllocator : std::allocator<T> {
+    template <class U> struct rebind {
+        using other = UninitialisedAllocator<U>;
+    };
+    UninitialisedAllocator() = default;
+    template <class U> UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+    template <class U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+    template <class U, class... Args> void construct(U* p, Args&&... args)
+    {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+template <class T> using GatherVector = std::vector<T, UninitialisedAllocator<T>>;
+
 // Buffers a thread keeps from one job to the next.
 struct PartScratch {
     std::vector<PartRect> blocks, next;
-    std::vector<std::uint32_t> pixels; // row-major indices
-    std::vector<double> cx, cy;
-    std::vector<std::int32_t> counts;
+    GatherVector<std::uint32_t> pixels; // row-major indices
+    GatherVector<double> cx, cy;
+    GatherVector<std::int32_t> counts;
     // Points still running after their lock-step batch.
     escape::BatchBuffers kept;
 };

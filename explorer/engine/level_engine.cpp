@@ -149,6 +149,8 @@ void LevelEngine::takeSample(std::int32_t maxIter)
             c.samplePart.push_back(std::uint32_t(std::size_t(row / PartSide) * partsPerRow +
                                                  std::size_t(col / PartSide)));
         }
+    const std::int32_t firstCol = std::min(first, width_ / 2);
+    c.sampleColumns = std::size_t((width_ - firstCol + SampleSpacing - 1) / SampleSpacing);
     const std::size_t n = cx.size();
     c.sampleCounts.resize(n);
     escape::BatchScratch scratch = c.sampleBuffers.room(n);

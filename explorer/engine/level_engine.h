@@ -46,6 +46,8 @@ struct EngineStats {
     std::int64_t helperPixels = 0;
     std::int64_t askedInside = 0;
     std::int64_t misses = 0;
+    // Parts the sample put well inside the set, left to the pass's fill.
+    std::int64_t innerParts = 0;
 };
 
 class LevelEngine {

@@ -28,6 +28,7 @@ struct LevelEngine::Common {
     std::vector<double> sampleX, sampleY;
     std::vector<std::int32_t> sampleCounts;
     std::vector<std::uint32_t> samplePart; // the part each sampled point lies in
+    std::size_t sampleColumns = 0;         // sampled points to a row
     escape::BatchBuffers sampleBuffers;
 };
 
@@ -70,11 +71,18 @@ struct LevelEngine::Parts {
     // worked out rather than working out each itself, one after another.
     std::vector<std::size_t> edgeParts;
     std::size_t nextEdgePart = 0;
+    // Per part, 1 where the sample puts it well inside the set (innerParts):
+    // nobody works it out ahead, as the pass most likely fills it without
+    // asking. Set at arm; the pass's thread alone works such a part out, or
+    // a pixel of it, when asked. Asks counts those pixels per part.
+    std::vector<std::uint8_t> inner;
+    std::vector<std::uint16_t> asks;
     std::int64_t helperBorder = 0, helperBlock = 0;
     std::vector<std::thread> helpers;
 
     PartRect rectOf(std::size_t part) const;
     std::optional<std::size_t> nextForHelper();
+    void skipInner(); // nextPart past the inner parts, under the mutex
     bool claim(std::size_t part);
     void finished(std::size_t part);
 };

@@ -223,6 +223,36 @@ std::vector<std::size_t> edgeParts(std::span<const std::uint32_t> partOfSample,
     return edge;
 }
 
+std::vector<std::uint8_t> innerParts(std::span<const std::uint32_t> partOfSample,
+                                     std::span<const std::int32_t> counts,
+                                     std::size_t sampleColumns, std::int32_t maxIter,
+                                     std::size_t partsPerRow, std::size_t parts)
+{
+    std::vector<std::uint8_t> inner(parts, 0);
+    const std::size_t n = counts.size();
+    if (partOfSample.size() != n || sampleColumns == 0 || partsPerRow == 0 || n % sampleColumns)
+        return inner;
+    const std::size_t partRows = (parts + partsPerRow - 1) / partsPerRow;
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::size_t part = partOfSample[i];
+        const std::size_t row = part / partsPerRow, col = part % partsPerRow;
+        if (part < parts && row > 0 && row + 1 < partRows && col > 0 && col + 1 < partsPerRow)
+            inner[part] = 1;
+    }
+    // Every part an escaping sample or one of its neighbours lies in is out.
+    const std::size_t rows = n / sampleColumns;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (counts[i] >= maxIter)
+            continue;
+        const std::size_t row = i / sampleColumns, col = i % sampleColumns;
+        for (std::size_t r = row ? row - 1 : 0; r <= std::min(row + 1, rows - 1); ++r)
+            for (std::size_t k = col ? col - 1 : 0; k <= std::min(col + 1, sampleColumns - 1); ++k)
+                if (const std::size_t part = partOfSample[r * sampleColumns + k]; part < parts)
+                    inner[part] = 0;
+    }
+    return inner;
+}
+
 std::uint8_t workOutPixel(const PartCanvas& c, std::int32_t col, std::int32_t row)
 {
     const std::int32_t count =

@@ -81,6 +81,17 @@ std::vector<std::size_t> edgeParts(std::span<const std::uint32_t> partOfSample,
                                    std::span<const std::int32_t> counts, std::int32_t maxIter,
                                    std::size_t parts);
 
+// Per part of `parts` (partsPerRow to a row), 1 where the pass most likely
+// fills the part without asking for any of its levels: it is not on the
+// canvas's edge (where traces walk along the border), and its sampled
+// points and every sampled point next to one of them are of the set.
+// counts[i] is the count of sample i, row-major with sampleColumns to a row;
+// partOfSample[i] the part it lies in.
+std::vector<std::uint8_t> innerParts(std::span<const std::uint32_t> partOfSample,
+                                     std::span<const std::int32_t> counts,
+                                     std::size_t sampleColumns, std::int32_t maxIter,
+                                     std::size_t partsPerRow, std::size_t parts);
+
 // The level of one pixel, iterated here and stored.
 std::uint8_t workOutPixel(const PartCanvas& canvas, std::int32_t col, std::int32_t row);
 

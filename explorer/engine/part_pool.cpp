@@ -7,6 +7,7 @@
 // compare-and-swap claimed it; its state, stored with release order once it
 // is worked out, is what lets the pass read them.
 #include <algorithm>
+#include <cstring>
 #include <optional>
 #include <system_error>
 
@@ -19,6 +20,10 @@ namespace {
 // How many part rows beyond the one the pass has reached the helpers may
 // work out.
 constexpr std::int32_t PartRowsAhead = 16;
+// Pixels of a part the sample put inside the set that the pass may ask for
+// one by one (a trace looking one pixel in, say) before the part is worked
+// out whole, as one the pass needs after all.
+constexpr std::uint16_t InnerAsksBeforeWholePart = 16;
 
 enum PartState : std::uint8_t { PartFree = 0, PartTaken = 1, PartDone = 2 };
 
@@ -83,6 +88,20 @@ void LevelEngine::armParts(std::int32_t maxIter)
     p.demand = 0;
     p.edgeParts = edgeParts(c.samplePart, c.sampleCounts, maxIter, p.parts);
     p.nextEdgePart = 0;
+    p.inner =
+        innerParts(c.samplePart, c.sampleCounts, c.sampleColumns, maxIter, p.partsPerRow, p.parts);
+    p.asks.assign(p.parts, 0);
+    // Their known bytes are read as they are (no part of theirs is worked
+    // out ahead to clear them); nobody else writes them.
+    for (std::size_t part = 0; part < p.parts; ++part) {
+        if (!p.inner[part])
+            continue;
+        ++stats_.innerParts;
+        const PartRect r = p.rectOf(part);
+        for (std::int32_t y = r.y0; y < r.y1; ++y)
+            std::memset(p.known.data() + std::size_t(y) * width + std::size_t(r.x0), 0,
+                        std::size_t(r.x1 - r.x0));
+    }
     p.helperBorder = p.helperBlock = 0;
     partsPerRow_ = p.partsPerRow;
     levels_ = p.levels.data();
@@ -106,9 +125,16 @@ std::optional<std::size_t> LevelEngine::Parts::nextForHelper()
         if (states[part].load(std::memory_order_relaxed) == PartFree)
             return part;
     }
+    skipInner();
     if (nextPart < parts && std::int32_t(nextPart / partsPerRow) <= lastRow)
         return nextPart++;
     return std::nullopt;
+}
+
+void LevelEngine::Parts::skipInner()
+{
+    while (nextPart < parts && inner[nextPart])
+        ++nextPart;
 }
 
 void LevelEngine::startPartHelpers(std::size_t count)
@@ -193,6 +219,7 @@ bool LevelEngine::workOutOrWait(std::size_t part)
     for (;;) {
         if (p.stop || p.states[part].load(std::memory_order_acquire) == PartDone)
             return true;
+        p.skipInner();
         if (p.nextPart < p.parts &&
             std::int32_t(p.nextPart / p.partsPerRow) <= p.demand + PartRowsAhead) {
             const std::size_t next = p.nextPart++;
@@ -219,6 +246,8 @@ void LevelEngine::readyPartRows(std::int32_t partRows)
     publishDemand(partRows - 1);
     const std::size_t needed = std::min(p.parts, std::size_t(partRows) * p.partsPerRow);
     for (; p.readyParts < needed; ++p.readyParts) {
+        if (p.inner[p.readyParts])
+            continue; // worked out only if the pass asks
         if (!workOutOrWait(p.readyParts) || p.stop)
             return;
         if (!answerIfDue())
@@ -236,9 +265,17 @@ void LevelEngine::prepareParts(std::int32_t row)
 bool LevelEngine::settleInParts(std::int32_t col, std::int32_t row)
 {
     const std::uint64_t generation = generation_;
+    Parts& p = *parts_;
+    const std::size_t part =
+        std::size_t(row / PartSide) * partsPerRow_ + std::size_t(col / PartSide);
+    if (p.inner[part] && !known(col, row) && !partDone(col, row) &&
+        p.asks[part] < InnerAsksBeforeWholePart) {
+        ++p.asks[part];
+        ++stats_.askedInside;
+        workOutPixel(p.canvas, col, row);
+        return true;
+    }
     if (!known(col, row) && !partDone(col, row)) {
-        const std::size_t part =
-            std::size_t(row / PartSide) * partsPerRow_ + std::size_t(col / PartSide);
         runWork([this, part] { workOutOrWait(part); });
         if (generation != generation_ || !partDone(col, row))
             return false; // armed anew from inside the wait hook, or stopped
@@ -250,7 +287,7 @@ bool LevelEngine::settleInParts(std::int32_t col, std::int32_t row)
     // in from the border, say). Iterated alone: at the limits parts are
     // used for, that is quick.
     ++stats_.askedInside;
-    workOutPixel(parts_->canvas, col, row);
+    workOutPixel(p.canvas, col, row);
     return true;
 }
 

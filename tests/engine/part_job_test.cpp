@@ -128,4 +128,43 @@ TEST(PartJob, EdgePartsAreThoseWhoseSampleHoldsBothKinds)
         EXPECT_EQ(edgeParts(k.partOfSample, k.counts, Limit, k.parts), k.edge);
 }
 
+TEST(PartJob, InnerPartsAreThoseWellInsideTheSampledSet)
+{
+    // Four parts to a row, three rows; two samples each way in every part,
+    // so eight to a sample row. Only parts 5 and 6 are off the canvas's edge.
+    constexpr std::int32_t Limit = 50;
+    constexpr std::size_t Columns = 8, PartsPerRow = 4, Parts = 12;
+    std::vector<std::uint32_t> partOf;
+    for (std::size_t row = 0; row < 6; ++row)
+        for (std::size_t col = 0; col < Columns; ++col)
+            partOf.push_back(std::uint32_t(row / 2 * PartsPerRow + col / 2));
+    auto innerWith = [&](std::vector<std::size_t> escaping) {
+        std::vector<std::int32_t> counts(partOf.size(), Limit);
+        for (std::size_t i : escaping)
+            counts[i] = 3;
+        const std::vector<std::uint8_t> flags =
+            innerParts(partOf, counts, Columns, Limit, PartsPerRow, Parts);
+        std::vector<std::size_t> inner;
+        for (std::size_t part = 0; part < flags.size(); ++part)
+            if (flags[part])
+                inner.push_back(part);
+        return inner;
+    };
+    using Parts_ = std::vector<std::size_t>;
+    EXPECT_EQ(innerWith({}), (Parts_{5, 6}));
+    // An escaping sample in a corner part, next to none of part 5's samples.
+    EXPECT_EQ(innerWith({0}), (Parts_{5, 6}));
+    // Part 0's sample next to part 5's first one (diagonally): 5 is out.
+    EXPECT_EQ(innerWith({1 * Columns + 1}), (Parts_{6}));
+    // An escaping sample inside part 6, or just right of it in part 7.
+    EXPECT_EQ(innerWith({3 * Columns + 5}), (Parts_{5}));
+    EXPECT_EQ(innerWith({2 * Columns + 6}), (Parts_{5}));
+    // A sample that does not fit the parts, and no sample at all.
+    EXPECT_EQ(
+        innerParts(partOf, std::vector<std::int32_t>(3, Limit), Columns, Limit, PartsPerRow, Parts),
+        std::vector<std::uint8_t>(Parts, 0));
+    EXPECT_EQ(innerParts({}, {}, 0, Limit, PartsPerRow, Parts),
+              std::vector<std::uint8_t>(Parts, 0));
+}
+
 } // namespace

@@ -142,6 +142,9 @@ void LevelEngine::takeSample(std::int32_t maxIter)
     cy.clear();
     c.samplePart.clear();
     const std::size_t partsPerRow = std::size_t((width_ + PartSide - 1) / PartSide);
+    c.sampleColumns = 0;
+    for (std::int32_t col = std::min(first, width_ / 2); col < width_; col += SampleSpacing)
+        ++c.sampleColumns;
     for (std::int32_t row = std::min(first, height_ / 2); row < height_; row += SampleSpacing)
         for (std::int32_t col = std::min(first, width_ / 2); col < width_; col += SampleSpacing) {
             cx.push_back(c.xs[std::size_t(col)]);
@@ -149,8 +152,6 @@ void LevelEngine::takeSample(std::int32_t maxIter)
             c.samplePart.push_back(std::uint32_t(std::size_t(row / PartSide) * partsPerRow +
                                                  std::size_t(col / PartSide)));
         }
-    const std::int32_t firstCol = std::min(first, width_ / 2);
-    c.sampleColumns = std::size_t((width_ - firstCol + SampleSpacing - 1) / SampleSpacing);
     const std::size_t n = cx.size();
     c.sampleCounts.resize(n);
     escape::BatchScratch scratch = c.sampleBuffers.room(n);

@@ -54,6 +54,9 @@ double StatusLine::activeSeconds(const Timing& timing) const
 
 void StatusLine::passPaused()
 {
+    // A paused pass shows how far it got, however short it has run.
+    if (newestPassRuns() && rowsDrawn_ > 0)
+        showProgress();
     if (!pausedSince_) {
         pausedSince_.emplace();
         pausedSince_->start();
@@ -77,21 +80,38 @@ void StatusLine::endPause()
     pausedSince_.reset();
 }
 
-void StatusLine::rowDrawn(std::int32_t row)
+bool StatusLine::newestPassRuns() const
 {
     // Only the newest pass reports; an outer one re-plotting after it does
     // not.
-    if (timings_.empty() || timings_.back().id != lastStarted_)
+    return !timings_.empty() && timings_.back().id == lastStarted_;
+}
+
+void StatusLine::rowDrawn(std::int32_t row)
+{
+    if (!newestPassRuns())
         return;
-    const int rows = form_.LastRow + 1;
     rowsDrawn_ = row + 1;
-    if (lastProgress_.isValid() && lastProgress_.elapsed() < ProgressInterval && row + 1 < rows)
+    // The first report waits until the pass has run for an interval: a pass
+    // that ends sooner goes straight to its time, which nobody could have
+    // told from a progress line shown for a few milliseconds. Once shown,
+    // the progress reaches the last row.
+    const bool shown = lastProgress_.isValid();
+    const qint64 since = shown ? lastProgress_.elapsed() : timings_.back().timer.elapsed();
+    if (since < ProgressInterval && !(shown && row == form_.LastRow))
         return;
+    showProgress();
+}
+
+void StatusLine::showProgress()
+{
+    const int rows = form_.LastRow + 1;
     lastProgress_.start();
     // A deep pass draws its rows as their levels come: both are told.
-    pass_ = form_.DeepPass.active() ? deepRowsText(form_.DeepPass.readyRows(), row + 1, rows,
-                                                   activeSeconds(timings_.back()))
-                                    : progressText(row + 1, rows, activeSeconds(timings_.back()));
+    pass_ = form_.DeepPass.active()
+                ? deepRowsText(form_.DeepPass.readyRows(), rowsDrawn_, rows,
+                               activeSeconds(timings_.back()))
+                : progressText(rowsDrawn_, rows, activeSeconds(timings_.back()));
     refresh();
 }
 

@@ -83,6 +83,9 @@ private:
     // over the canvas.
     void pointerAgain();
     void endPause();
+    bool newestPassRuns() const;
+    // The newest pass's rows drawn so far, now.
+    void showProgress();
 
     Form1& form_;
     const ExplorerFeatures& features_;
@@ -104,8 +107,9 @@ private:
     // Since when the passes are paused; a new pass or the end of the
     // pause's wait ends it.
     std::optional<QElapsedTimer> pausedSince_;
-    // The progress is written at most this often (milliseconds): a row
-    // takes far less than a label's repaint.
+    // The progress is written at most this often (milliseconds), the first
+    // time when a pass has run this long: a row takes far less than a
+    // label's repaint.
     static constexpr qint64 ProgressInterval = 100;
     QElapsedTimer lastProgress_;
     // The newest pass's rows drawn, and the reference length the line shows

@@ -121,7 +121,8 @@ void LevelEngine::startBandHelpers(std::size_t count)
     const Common& c = *common_;
     const Isa isa = isa_;
     const std::int32_t segmentsPerRow = std::int32_t(segmentsPerRow_);
-    auto run = [&w, &c, isa, segmentsPerRow](Bands::HelperStacks* stacks) {
+    auto run = [&w, &c, isa, segmentsPerRow](std::size_t index) {
+        Bands::HelperStacks* stacks = &w.helperStacks[index];
         std::unique_lock lock(w.mutex);
         for (;;) {
             w.changed.wait(lock, [&] {
@@ -141,30 +142,23 @@ void LevelEngine::startBandHelpers(std::size_t count)
             w.changed.notify_all();
         }
     };
-    for (std::size_t i = 0; i < count; ++i) {
-        try {
-            w.helpers.emplace_back(run, &w.helperStacks[i]);
-        } catch (const std::system_error&) {
-            // No more threads to be had: those running (or the pass's
-            // thread alone) flood every band.
-            break;
-        }
-    }
+    // Where fewer threads can be had, those there are (or the pass's thread
+    // alone) flood every band.
+    w.helping = crew().start(count, run) > 0;
 }
 
 void LevelEngine::stopBandHelpers()
 {
     Bands& w = *bands_;
-    if (w.helpers.empty())
+    if (!w.helping)
         return;
     {
         const std::lock_guard lock(w.mutex);
         w.stop = true;
     }
     w.changed.notify_all();
-    for (std::thread& t : w.helpers)
-        t.join();
-    w.helpers.clear();
+    crew().finish();
+    w.helping = false;
 }
 
 // Readies `bands` bands; with a wait hook, on another thread while this one

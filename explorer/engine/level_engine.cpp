@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "helper_crew.h"
 #include "level_engine_work.h"
 #include "sliced_wait.h"
 #include "toolkit/scope_exit.h"
@@ -37,8 +38,8 @@ bool safe(double v)
 } // namespace
 
 LevelEngine::LevelEngine()
-    : common_(std::make_unique<Common>()), parts_(std::make_unique<Parts>()),
-      bands_(std::make_unique<Bands>()), isa_(escape::bestIsa())
+    : crew_(std::make_unique<HelperCrew>()), common_(std::make_unique<Common>()),
+      parts_(std::make_unique<Parts>()), bands_(std::make_unique<Bands>()), isa_(escape::bestIsa())
 {
 }
 

@@ -26,6 +26,7 @@
 namespace explorer::engine {
 
 class SlicedWait;
+class HelperCrew;
 
 // Instruction sets the kernels come in (escape.h says which were compiled
 // and which this processor runs).
@@ -216,8 +217,11 @@ private:
     bool settleInBands(std::int32_t col, std::int32_t row);
 
     struct Common; // the pass's plane values and the level table
-    struct Parts;  // buffers, part states and their helper threads
-    struct Bands;  // buffers, stacks, bands and their helper threads
+    struct Parts;  // buffers, part states and what their helpers share
+    struct Bands;  // buffers, stacks, bands and what their helpers share
+    // The helper threads of both ways, resting between passes.
+    HelperCrew& crew() { return *crew_; }
+    std::unique_ptr<HelperCrew> crew_;
     std::unique_ptr<Common> common_;
     std::unique_ptr<Parts> parts_;
     std::unique_ptr<Bands> bands_;

@@ -10,10 +10,10 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <thread>
 #include <vector>
 
 #include "escape.h"
+#include "helper_crew.h"
 #include "level_engine.h"
 #include "part_job.h"
 
@@ -78,7 +78,9 @@ struct LevelEngine::Parts {
     std::vector<std::uint8_t> inner;
     std::vector<std::uint16_t> asks;
     std::int64_t helperBorder = 0, helperBlock = 0;
-    std::vector<std::thread> helpers;
+    // Each helper's buffers, kept from one pass to the next.
+    std::vector<PartScratch> helperScratch;
+    bool helping = false; // helpers were started at arm
 
     PartRect rectOf(std::size_t part) const;
     std::optional<std::size_t> nextForHelper();
@@ -113,7 +115,7 @@ struct LevelEngine::Bands {
     std::int32_t reached = 0;  // caughtUp, as the helpers see it
     bool stop = false;
     std::int64_t helperCheap = 0, helperDeep = 0;
-    std::vector<std::thread> helpers;
+    bool helping = false; // helpers were started at arm
 };
 
 } // namespace explorer::engine

@@ -140,8 +140,10 @@ void LevelEngine::Parts::skipInner()
 void LevelEngine::startPartHelpers(std::size_t count)
 {
     Parts& p = *parts_;
-    auto run = [&p] {
-        PartScratch scratch;
+    if (p.helperScratch.size() < count)
+        p.helperScratch.resize(count);
+    auto run = [&p](std::size_t index) {
+        PartScratch& scratch = p.helperScratch[index];
         PartJobCounts counts;
         std::unique_lock lock(p.mutex);
         for (;;) {
@@ -160,15 +162,9 @@ void LevelEngine::startPartHelpers(std::size_t count)
         p.helperBorder += counts.borderPixels;
         p.helperBlock += counts.blockPixels;
     };
-    for (std::size_t i = 0; i < count; ++i) {
-        try {
-            p.helpers.emplace_back(run);
-        } catch (const std::system_error&) {
-            // No more threads to be had: those running (or the pass's
-            // thread alone) work out every part.
-            break;
-        }
-    }
+    // Where fewer threads can be had, those there are (or the pass's thread
+    // alone) work out every part.
+    p.helping = crew().start(count, run) > 0;
 }
 
 void LevelEngine::stopPartHelpers()
@@ -179,9 +175,9 @@ void LevelEngine::stopPartHelpers()
         p.stop = true;
     }
     p.changed.notify_all();
-    for (std::thread& t : p.helpers)
-        t.join();
-    p.helpers.clear();
+    if (p.helping)
+        crew().finish();
+    p.helping = false;
 }
 
 void LevelEngine::publishDemand(std::int32_t partRow)

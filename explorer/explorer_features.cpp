@@ -110,6 +110,7 @@ ExplorerFeatures::ExplorerFeatures(Form1& form) : QObject(&form), form_(form)
     connect(&form, &Form1::passStarting, Status, &StatusLine::passStarting);
     connect(&form, &Form1::passEnded, Status, &StatusLine::passEnded);
     connect(&form, &Form1::rowDrawn, Status, &StatusLine::rowDrawn);
+    connect(&form, &Form1::passWaiting, Status, &StatusLine::passWaiting);
     connect(&form, &Form1::passPaused, Status, &StatusLine::passPaused);
     connect(&form, &Form1::passResumed, Status, &StatusLine::passResumed);
     // A paused deep pass leaves no core busy.

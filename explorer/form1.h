@@ -217,6 +217,9 @@ signals:
     void restartMerged();
     // The pass has drawn row `row` of the canvas and is about to yield.
     void rowDrawn(std::int32_t row);
+    // The pass is inside a row that takes long (waiting for levels, or on a
+    // long walk) and answers the window system, about every 10 ms.
+    void passWaiting();
     // "&Pause" pressed during a pass, and the pause's wait ended (pause.cpp).
     void passPaused();
     void passResumed();

@@ -208,6 +208,7 @@ void Form1::DoIt()
     Engine.setWaitHook([this, &repaints] {
         if (repaints.due())
             Picture1->Refresh();
+        emit passWaiting();
         answerWindowSystem();
     });
     const tk::ScopeExit restoreHook{[&] { Engine.setWaitHook(outerHook); }};

@@ -56,7 +56,7 @@ void StatusLine::passPaused()
 {
     // A paused pass shows how far it got, however short it has run.
     if (newestPassRuns() && rowsDrawn_ > 0)
-        showProgress();
+        showProgress(rowsDrawn_);
     if (!pausedSince_) {
         pausedSince_.emplace();
         pausedSince_->start();
@@ -96,22 +96,34 @@ void StatusLine::rowDrawn(std::int32_t row)
     // that ends sooner goes straight to its time, which nobody could have
     // told from a progress line shown for a few milliseconds. Once shown,
     // the progress reaches the last row.
-    const bool shown = lastProgress_.isValid();
-    const qint64 since = shown ? lastProgress_.elapsed() : timings_.back().timer.elapsed();
-    if (since < ProgressInterval && !(shown && row == form_.LastRow))
-        return;
-    showProgress();
+    if (progressDue() || (lastProgress_.isValid() && row == form_.LastRow))
+        showProgress(rowsDrawn_);
 }
 
-void StatusLine::showProgress()
+void StatusLine::passWaiting()
+{
+    // A row can take seconds at a high limit (its trace waits for levels
+    // far down the canvas): the line tells which row is under way rather
+    // than the last pass's time. A deep pass reports its own waits.
+    if (newestPassRuns() && !form_.DeepPass.active() && progressDue())
+        showProgress(std::min(rowsDrawn_ + 1, form_.LastRow + 1));
+}
+
+bool StatusLine::progressDue() const
+{
+    const qint64 since =
+        lastProgress_.isValid() ? lastProgress_.elapsed() : timings_.back().timer.elapsed();
+    return since >= ProgressInterval;
+}
+
+void StatusLine::showProgress(int rowsShown)
 {
     const int rows = form_.LastRow + 1;
     lastProgress_.start();
     // A deep pass draws its rows as their levels come: both are told.
-    pass_ = form_.DeepPass.active()
-                ? deepRowsText(form_.DeepPass.readyRows(), rowsDrawn_, rows,
-                               activeSeconds(timings_.back()))
-                : progressText(rowsDrawn_, rows, activeSeconds(timings_.back()));
+    pass_ = form_.DeepPass.active() ? deepRowsText(form_.DeepPass.readyRows(), rowsShown, rows,
+                                                   activeSeconds(timings_.back()))
+                                    : progressText(rowsShown, rows, activeSeconds(timings_.back()));
     refresh();
 }
 

@@ -66,6 +66,7 @@ public:
     void viewDrawn();
     void pointerAt(float x, float y);
     void rowDrawn(std::int32_t row);
+    void passWaiting();
     void passPaused();
     void passResumed();
     // A deep pass's levels: their progress, then what they took.
@@ -84,8 +85,12 @@ private:
     void pointerAgain();
     void endPause();
     bool newestPassRuns() const;
-    // The newest pass's rows drawn so far, now.
-    void showProgress();
+    // Whether the newest pass has gone an interval without a progress
+    // report (or, before its first, since it started).
+    bool progressDue() const;
+    // The newest pass's progress, now: `rows` of its rows drawn or being
+    // drawn.
+    void showProgress(int rows);
 
     Form1& form_;
     const ExplorerFeatures& features_;

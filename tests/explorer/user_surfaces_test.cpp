@@ -7,6 +7,7 @@
 #include <QCursor>
 #include <QLineEdit>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
 
@@ -217,6 +218,36 @@ TEST(StatusProgress, HintProgressAndPassTimeWithoutPauses)
     // The pause alone was 0.4 s; the pass of 64 x 48 pixels takes a small
     // fraction of that.
     EXPECT_LT(seconds, 0.3) << text.toStdString();
+    EXPECT_TRUE(takeReports().empty());
+}
+
+// A pass that waits long inside a row tells the row under way, once it has
+// run a tenth of a second, rather than leaving the last pass's time up; not
+// sooner, and never for a pass on the stack under a newer one.
+TEST(StatusProgress, ALongWaitInsideARowShowsTheRowUnderWay)
+{
+    auto f = makeExplorer(64, 48);
+    f->Command1_Click(); // the line now holds a last pass's time
+    explorer::StatusLine& status = *f->Features->Status;
+    const QString before = status.text();
+    ASSERT_TRUE(before.contains(QStringLiteral("last pass "))) << before.toStdString();
+    // The signals a pass sends, without its rows: its first row waits.
+    emit f->passStarting();
+    emit f->passWaiting();
+    EXPECT_EQ(status.text(), before) << "progress after less than the interval";
+    QTest::qWait(150);
+    emit f->passWaiting();
+    const QString waiting = status.text();
+    EXPECT_TRUE(waiting.contains(explorer::StatusLine::progressText(1, 48, 0.0).section(',', 0, 0)))
+        << waiting.toStdString();
+    // A newer pass nested inside: the outer one's waits say nothing more.
+    emit f->passStarting();
+    emit f->passEnded();
+    const QString afterNested = status.text();
+    QTest::qWait(150);
+    emit f->passWaiting();
+    EXPECT_EQ(status.text(), afterNested);
+    emit f->passEnded();
     EXPECT_TRUE(takeReports().empty());
 }
 

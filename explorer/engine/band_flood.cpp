@@ -5,7 +5,6 @@
 // thread floods the next band nobody has taken whenever it needs one, and
 // catches up across the border above each band before the pass reads it.
 #include <algorithm>
-#include <system_error>
 
 #include "level_engine_work.h"
 

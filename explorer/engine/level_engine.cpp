@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 #include "helper_crew.h"
 #include "level_engine_work.h"

@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
-#include <system_error>
 
 #include "level_engine_work.h"
 

@@ -22,7 +22,8 @@ public:
     HelperCrew(const HelperCrew&) = delete;
     HelperCrew& operator=(const HelperCrew&) = delete;
 
-    // Runs work(0) to work(n - 1) at once on n threads of the crew, starting
+    // Waits, as finish() does, for the runs of the last start; then runs
+    // work(0) to work(n - 1) at once on n threads of the crew, starting
     // more threads where it has fewer than `count`; n is `count` unless no
     // more threads could be had. Returns n. The work's runs must end on
     // their own (the caller tells them to); finish() waits for them. A run

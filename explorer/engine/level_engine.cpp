@@ -144,11 +144,12 @@ void LevelEngine::takeSample(std::int32_t maxIter)
     cy.clear();
     c.samplePart.clear();
     const std::size_t partsPerRow = std::size_t((width_ + PartSide - 1) / PartSide);
+    // The sample's row length is the points its first row takes.
+    const std::int32_t firstRow = std::min(first, height_ / 2);
     c.sampleColumns = 0;
-    for (std::int32_t col = std::min(first, width_ / 2); col < width_; col += SampleSpacing)
-        ++c.sampleColumns;
-    for (std::int32_t row = std::min(first, height_ / 2); row < height_; row += SampleSpacing)
+    for (std::int32_t row = firstRow; row < height_; row += SampleSpacing)
         for (std::int32_t col = std::min(first, width_ / 2); col < width_; col += SampleSpacing) {
+            c.sampleColumns += row == firstRow;
             cx.push_back(c.xs[std::size_t(col)]);
             cy.push_back(c.ys[std::size_t(row)]);
             c.samplePart.push_back(std::uint32_t(std::size_t(row / PartSide) * partsPerRow +

@@ -6,8 +6,6 @@
 // engine again; so nothing here holds a reference into them across a yield.
 #include "form1.h"
 
-#include <QCoreApplication>
-
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -17,6 +15,7 @@
 
 #include "engine/pixels.h"
 #include "toolkit/events.h"
+#include "toolkit/held_input.h"
 #include "toolkit/runtime_error.h"
 #include "toolkit/scope_exit.h"
 
@@ -105,10 +104,6 @@ constexpr auto SpreadTable = [] {
     return table;
 }();
 
-// The window's answers to the window system while the pass is busy inside a
-// row (waiting for levels, walking a long trace): repaints, exposes, the
-// window manager's ping and close. User input waits for the end of the row,
-// at the pass's own DoEvents.
 // The longest a drawn row waits to reach the screen while a pass runs.
 constexpr std::chrono::milliseconds RepaintInterval{16};
 
@@ -132,11 +127,6 @@ public:
 private:
     std::chrono::steady_clock::time_point last_{};
 };
-
-void answerWindowSystem()
-{
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-}
 
 } // namespace
 
@@ -209,7 +199,10 @@ void Form1::DoIt()
         if (repaints.due())
             Picture1->Refresh();
         emit passWaiting();
-        answerWindowSystem();
+        // Repaints, exposes, the window manager's ping and close are
+        // answered here; user input waits for the end of the row, at the
+        // pass's own DoEvents.
+        tk::AnswerWindowSystem();
     });
     const tk::ScopeExit restoreHook{[&] { Engine.setWaitHook(outerHook); }};
     for (bool startOver = true; startOver;) {

@@ -9,6 +9,9 @@ dbus-daemon dbus-bin dbus-x11 at-spi2-core python3-pyatspi gir1.2-atspi-2.0 pyth
 # The command line's shard test, the installed files' validators, the package.
 PACKAGES="$PACKAGES parallel desktop-file-utils appstream lintian dpkg-dev fakeroot file gzip \
 man-db groff-base"
+# The input tests post events through the window system's queue (Qt's
+# platform interface headers).
+PACKAGES="$PACKAGES qt6-base-private-dev"
 # The fuzz build (clang with libFuzzer and its sanitizer runtimes) and the test scripts.
 PACKAGES="$PACKAGES clang libclang-rt-14-dev python3"
 

@@ -40,6 +40,9 @@ public:
 
 signals:
     void Click();
+
+protected:
+    bool event(QEvent* event) override;
 };
 
 // A text box. Besides the events, it keeps a narrow box readable: a text

@@ -1,6 +1,8 @@
 // Event pump over Qt's event dispatcher.
 #include "events.h"
 
+#include "held_input.h"
+
 #include <QCoreApplication>
 #include <QEventLoop>
 
@@ -11,11 +13,13 @@ namespace tk {
 
 void DoEvents()
 {
+    DeliverHeldInput();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 void WaitEvents()
 {
+    DeliverHeldInput();
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 

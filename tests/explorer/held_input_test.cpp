@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 
 #include "explorer_fixture.h"
 #include "toolkit/events.h"
@@ -78,44 +79,62 @@ TEST(HeldInputDeathTest, ACloseFromTheWindowSystemInsideARowEndsTheProgram)
         ::testing::ExitedWithCode(0), "");
 }
 
+// Runs a pass and, inside its first long row, sends input that pauses it, from
+// a timer that fires while the pass answers the window system (where a
+// platform reads what the user did). The pause must come at the end of that
+// row, with the focus then on `focusAfter` when given. Ends the process.
+[[noreturn]] void pauseInsideARow(explorer::Form1& form,
+                                  const std::function<void(QWindow*)>& sendPause,
+                                  QWidget* focusAfter)
+{
+    int lastRowDrawn = -1;
+    int rowAtInput = -2;
+    QObject::connect(&form, &explorer::Form1::rowDrawn,
+                     [&](std::int32_t row) { lastRowDrawn = row; });
+    QTimer send;
+    send.setSingleShot(true);
+    QObject::connect(&send, &QTimer::timeout, [&] {
+        sendPause(form.windowHandle());
+        rowAtInput = lastRowDrawn;
+    });
+    QObject::connect(&form, &explorer::Form1::passWaiting, [&] {
+        if (rowAtInput == -2 && !send.isActive())
+            send.start(0);
+        else if (rowAtInput != -2 && form.Command2->Caption() != QLatin1String("&Pause"))
+            std::_Exit(HandledInsideRow);
+    });
+    QObject::connect(&form, &explorer::Form1::passPaused, [&] {
+        if (lastRowDrawn != rowAtInput + 1)
+            std::_Exit(WrongRow);
+        if (focusAfter && form.focusWidget() != focusAfter)
+            std::_Exit(FocusNotMoved);
+        tk::End();
+    });
+    form.Command1->click();
+    std::_Exit(rowAtInput == -2 ? PassEnded : NotDelivered);
+}
+
 TEST(HeldInputDeathTest, AClickInsideARowWaitsForTheRowsEndAndActsAsTheUsers)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
             auto form = slowPass();
-            QWindow* window = form->windowHandle();
             const QPointF at = centreOf(*form, form->Command2);
-            const QPointF global = window->mapToGlobal(at);
-            int lastRowDrawn = -1;
-            int rowAtClick = -2;
-            QObject::connect(form.get(), &explorer::Form1::rowDrawn,
-                             [&](std::int32_t row) { lastRowDrawn = row; });
-            QObject::connect(form.get(), &explorer::Form1::passWaiting, [&] {
-                if (rowAtClick == -2) {
+            // Delivered as a mouse click, it moves the focus to the button
+            // (the pass gave it to the canvas).
+            pauseInsideARow(
+                *form,
+                [at](QWindow* window) {
+                    const QPointF global = window->mapToGlobal(at);
                     QWindowSystemInterface::handleMouseEvent(window, at, global, Qt::LeftButton,
                                                              Qt::LeftButton,
                                                              QEvent::MouseButtonPress);
                     QWindowSystemInterface::handleMouseEvent(window, at, global, Qt::NoButton,
                                                              Qt::LeftButton,
                                                              QEvent::MouseButtonRelease);
-                    rowAtClick = lastRowDrawn;
-                } else if (form->Command2->Caption() != QLatin1String("&Pause")) {
-                    std::_Exit(HandledInsideRow);
-                }
-            });
-            QObject::connect(form.get(), &explorer::Form1::passPaused, [&] {
-                // Paused at the end of the row that was in progress.
-                if (lastRowDrawn != rowAtClick + 1)
-                    std::_Exit(WrongRow);
-                // Delivered as a mouse click, it moved the focus to the
-                // button (the pass had given it to the canvas).
-                if (form->focusWidget() != form->Command2)
-                    std::_Exit(FocusNotMoved);
-                tk::End();
-            });
-            form->Command1->click();
-            std::_Exit(rowAtClick == -2 ? PassEnded : NotDelivered);
+                },
+                form->Command2);
         },
         ::testing::ExitedWithCode(0), "");
 }
@@ -126,36 +145,16 @@ TEST(HeldInputDeathTest, AnAccessKeyInsideARowWaitsForTheRowsEnd)
     EXPECT_EXIT(
         {
             auto form = slowPass();
-            QWindow* window = form->windowHandle();
-            int lastRowDrawn = -1;
-            int rowAtKey = -2;
-            QObject::connect(form.get(), &explorer::Form1::rowDrawn,
-                             [&](std::int32_t row) { lastRowDrawn = row; });
-            // A platform turns a key into a shortcut while it reads the key,
-            // which is inside the pass's answers to the window system: the
-            // key is sent from a timer that fires there.
-            QTimer keyTimer;
-            keyTimer.setSingleShot(true);
-            QObject::connect(&keyTimer, &QTimer::timeout, [&] {
-                QWindowSystemInterface::handleKeyEvent(window, QEvent::KeyPress, Qt::Key_P,
-                                                       Qt::AltModifier, QStringLiteral("p"));
-                QWindowSystemInterface::handleKeyEvent(window, QEvent::KeyRelease, Qt::Key_P,
-                                                       Qt::AltModifier, QStringLiteral("p"));
-                rowAtKey = lastRowDrawn;
-            });
-            QObject::connect(form.get(), &explorer::Form1::passWaiting, [&] {
-                if (rowAtKey == -2 && !keyTimer.isActive())
-                    keyTimer.start(0);
-                else if (rowAtKey != -2 && form->Command2->Caption() != QLatin1String("&Pause"))
-                    std::_Exit(HandledInsideRow);
-            });
-            QObject::connect(form.get(), &explorer::Form1::passPaused, [&] {
-                if (lastRowDrawn != rowAtKey + 1)
-                    std::_Exit(WrongRow);
-                tk::End();
-            });
-            form->Command1->click();
-            std::_Exit(rowAtKey == -2 ? PassEnded : NotDelivered);
+            pauseInsideARow(
+                *form,
+                [](QWindow* window) {
+                    // Turned into the Pause button's shortcut as it is read.
+                    QWindowSystemInterface::handleKeyEvent(window, QEvent::KeyPress, Qt::Key_P,
+                                                           Qt::AltModifier, QStringLiteral("p"));
+                    QWindowSystemInterface::handleKeyEvent(window, QEvent::KeyRelease, Qt::Key_P,
+                                                           Qt::AltModifier, QStringLiteral("p"));
+                },
+                nullptr);
         },
         ::testing::ExitedWithCode(0), "");
 }

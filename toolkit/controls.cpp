@@ -46,6 +46,7 @@ bool CommandButton::event(QEvent* event)
     // later, wherever the program then is: inside a busy pass's answers to
     // the window system, say, where no handler may run.
     if (event->type() == QEvent::Shortcut && isEnabled() &&
+        static_cast<QShortcutEvent*>(event)->key() == shortcut() &&
         !static_cast<QShortcutEvent*>(event)->isAmbiguous()) {
         click();
         return true;

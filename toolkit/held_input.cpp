@@ -2,8 +2,9 @@
 // window system is answered. Input enters a Qt program through its windows
 // (the QWindow under each widget window), so holding what reaches a window
 // holds clicks, keys, wheel turns and the pointer's entering and leaving
-// before any widget sees them; a key that matches a shortcut never reaches
-// a window but is turned into a shortcut event, which is held instead.
+// before the widgets get them; a key that matches a shortcut never reaches a
+// window but is turned into a shortcut event, and text from an input method
+// goes to the focus widget: both are held where they arrive.
 #include "held_input.h"
 
 #include "scope_exit.h"
@@ -11,8 +12,10 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QEventLoop>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QThread>
 #include <QWheelEvent>
 
 #include <deque>
@@ -65,11 +68,17 @@ Delivery deliveryOf(QObject* receiver, const QEvent* event)
                 QCoreApplication::sendEvent(to, &again);
         };
     }
-    // Keys and shortcuts share no state: a copy keeps the original's mark of
-    // coming from the window system, which delivery through notify keeps too
-    // (sendEvent would clear it). Touch and tablet events, of no use to these
-    // programs, are kept as copies too.
-    return [to, copy = std::shared_ptr<QEvent>(event->clone())] {
+    // Keys, shortcuts and input-method text share no state: a copy keeps the
+    // original's mark of coming from the window system, which delivery
+    // through notify keeps too (sendEvent would clear it). Tablet events, of
+    // no use to these programs, are kept as copies too.
+    const bool shortcut = event->type() == QEvent::Shortcut;
+    return [to, shortcut, copy = std::shared_ptr<QEvent>(event->clone())] {
+        // A shortcut is matched while no dialog is open over the window; one
+        // opened meanwhile (by a held click, say) would have kept it from
+        // matching, as it keeps the held clicks and keys from their window.
+        if (shortcut && QGuiApplication::modalWindow())
+            return;
         if (to)
             QCoreApplication::instance()->notify(to, copy.get());
     };
@@ -79,15 +88,24 @@ class InputHolder final : public QObject {
 public:
     explicit InputHolder(QCoreApplication* app) : QObject(app) { app->installEventFilter(this); }
 
-    bool holding = false;
+    // The event loop's level while the window system is answered, -1 when
+    // not: a dialog that something answered there opens (its own loop, one
+    // level deeper) takes its input as usual.
+    int holdLevel = -1;
     bool deliveryPosted = false;
     std::deque<Delivery> held;
 
 protected:
     bool eventFilter(QObject* receiver, QEvent* event) override
     {
-        if (!holding || !isUserInput(receiver, event))
+        if (holdLevel != QThread::currentThread()->loopLevel() || !isUserInput(receiver, event))
             return false;
+        if (isTouch(event)) {
+            // Left unaccepted, a touch comes back as the mouse events made
+            // from it, which are held.
+            event->setAccepted(false);
+            return true;
+        }
         // The second press of a double click is held as a press: made anew
         // it is passed on as one, and a window passes the double click on
         // to a widget only in its place (a widget without a use for double
@@ -98,15 +116,22 @@ protected:
     }
 
 private:
+    static bool isTouch(const QEvent* event)
+    {
+        return event->type() == QEvent::TouchBegin || event->type() == QEvent::TouchUpdate ||
+               event->type() == QEvent::TouchEnd || event->type() == QEvent::TouchCancel;
+    }
+
     static bool isUserInput(QObject* receiver, QEvent* event)
     {
-        if (event->type() == QEvent::Shortcut)
+        if (event->type() == QEvent::Shortcut || event->type() == QEvent::InputMethod)
             return true;
         if (!receiver->isWindowType())
             return false; // what a window passes on to its widgets was held already
-        // The shortcut override is only the question whether the focus
-        // widget takes the key itself; it runs no handler. Answered now, the
-        // key then arrives either as a shortcut or as a key press, both held.
+        // The shortcut override only asks whether the focus widget takes the
+        // key itself, which the widgets answer without running a handler.
+        // Answered now, the key then arrives either as a shortcut or as a key
+        // press, both held.
         if (event->type() == QEvent::ShortcutOverride)
             return false;
         return event->isInputEvent() || event->type() == QEvent::Leave;
@@ -135,9 +160,13 @@ void AnswerWindowSystem()
     if (!h)
         return;
     {
-        const bool wasHolding = h->holding;
-        h->holding = true;
-        const ScopeExit restore{[&] { h->holding = wasHolding; }};
+        // First among the application's event filters (installing again
+        // moves it to the front), so that no filter installed later (one
+        // that acts on a key, say) sees held input before it is delivered.
+        QCoreApplication::instance()->installEventFilter(h);
+        const int wasLevel = h->holdLevel;
+        h->holdLevel = QThread::currentThread()->loopLevel();
+        const ScopeExit restore{[&] { h->holdLevel = wasLevel; }};
         QCoreApplication::processEvents(QEventLoop::AllEvents);
     }
     // Input held by work that then ends without yielding again (an error
@@ -157,7 +186,7 @@ void AnswerWindowSystem()
 void DeliverHeldInput()
 {
     InputHolder* h = holderSlot().data();
-    if (!h || h->holding)
+    if (!h || h->holdLevel >= 0)
         return;
     // Taken off the queue before delivery: a handler it runs may yield, and
     // that yield delivers the next one.

@@ -89,8 +89,11 @@ TEST(HeldInputDeathTest, ACloseFromTheWindowSystemInsideARowEndsTheProgram)
 {
     int lastRowDrawn = -1;
     int rowAtInput = -2;
-    QObject::connect(&form, &explorer::Form1::rowDrawn,
-                     [&](std::int32_t row) { lastRowDrawn = row; });
+    int waitsSinceRowEnd = 0;
+    QObject::connect(&form, &explorer::Form1::rowDrawn, [&](std::int32_t row) {
+        lastRowDrawn = row;
+        waitsSinceRowEnd = 0;
+    });
     QTimer send;
     send.setSingleShot(true);
     QObject::connect(&send, &QTimer::timeout, [&] {
@@ -98,13 +101,15 @@ TEST(HeldInputDeathTest, ACloseFromTheWindowSystemInsideARowEndsTheProgram)
         rowAtInput = lastRowDrawn;
     });
     QObject::connect(&form, &explorer::Form1::passWaiting, [&] {
+        ++waitsSinceRowEnd;
         if (rowAtInput == -2 && !send.isActive())
             send.start(0);
         else if (rowAtInput != -2 && form.Command2->Caption() != QLatin1String("&Pause"))
             std::_Exit(HandledInsideRow);
     });
     QObject::connect(&form, &explorer::Form1::passPaused, [&] {
-        if (lastRowDrawn != rowAtInput + 1)
+        // At the end of the row that was in progress, not inside the next.
+        if (lastRowDrawn != rowAtInput + 1 || waitsSinceRowEnd != 0)
             std::_Exit(WrongRow);
         if (focusAfter && form.focusWidget() != focusAfter)
             std::_Exit(FocusNotMoved);

@@ -3,7 +3,9 @@
 // next, and from the event loop when no yield follows. Clicks are sent
 // through the window system's queue, as a platform sends them.
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QPushButton>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 #include <qpa/qwindowsysteminterface.h>
@@ -62,17 +64,59 @@ TEST(HeldInput, ClicksWaitForTheNextYieldAndKeepTheirOrder)
     EXPECT_EQ(w.clicks, "RL") << "a held click was delivered twice";
 }
 
+// Counts the double clicks a widget is given.
+struct DoubleClicks : QObject {
+    int seen = 0;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        seen += event->type() == QEvent::MouseButtonDblClick;
+        return false;
+    }
+};
+
 TEST(HeldInput, ADoubleClickComesAsTwoClicks)
 {
     TwoButtons w;
+    DoubleClicks doubles;
+    w.left->installEventFilter(&doubles);
     int presses = 0;
     QObject::connect(w.left, &QPushButton::pressed, [&] { ++presses; });
+    // Two clicks at once on the same spot, after one elsewhere so that the
+    // first pairs with nothing before it: unheld, a double click.
+    w.sendClick(w.right);
     w.sendClick(w.left);
-    w.sendClick(w.left); // at once, on the same spot: a double click
-    tk::AnswerWindowSystem();
+    w.sendClick(w.left);
     tk::DoEvents();
-    EXPECT_EQ(w.clicks, "LL");
+    ASSERT_EQ(doubles.seen, 1) << "the clicks sent do not make a double click";
+    w.clicks.clear();
+    presses = 0;
+    w.sendClick(w.right);
+    w.sendClick(w.left);
+    w.sendClick(w.left);
+    tk::AnswerWindowSystem();
+    EXPECT_EQ(w.clicks, "");
+    tk::DoEvents();
+    EXPECT_EQ(w.clicks, "RLL");
     EXPECT_EQ(presses, 2) << "the double click came as a press of its own";
+}
+
+TEST(HeldInput, ADialogOpenedWhileAnsweringTakesItsInput)
+{
+    TwoButtons dialog;
+    // A timer that fires while the window system is answered opens a dialog
+    // (a nested event loop, as exec() runs), which is clicked.
+    bool opened = false;
+    QTimer::singleShot(0, [&] {
+        opened = true;
+        QEventLoop loop;
+        QObject::connect(dialog.left, &QPushButton::clicked, &loop, &QEventLoop::quit);
+        dialog.sendClick(dialog.left);
+        QTimer::singleShot(2000, &loop, &QEventLoop::quit); // the way out if the click is held
+        loop.exec();
+    });
+    tk::AnswerWindowSystem();
+    ASSERT_TRUE(opened) << "the timer did not fire while the window system was answered";
+    EXPECT_EQ(dialog.clicks, "L") << "the dialog's click was held until it closed";
 }
 
 TEST(HeldInput, AHandlersOwnYieldDeliversTheNextClick)

@@ -15,6 +15,7 @@
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QPointingDevice>
 #include <QThread>
 #include <QWheelEvent>
 
@@ -31,6 +32,20 @@ namespace {
 // copy of a press reads as released by the time it is delivered.
 using Delivery = std::function<void()>;
 
+// The device an event came from, kept so that one unplugged meanwhile is
+// not used: its events then come from the primary pointing device.
+class KeptDevice {
+public:
+    explicit KeptDevice(const QPointingDevice* device) : device_(device) {}
+    const QPointingDevice* get() const
+    {
+        return device_ ? device_.data() : QPointingDevice::primaryPointingDevice();
+    }
+
+private:
+    QPointer<const QPointingDevice> device_;
+};
+
 Delivery deliveryOf(QObject* receiver, const QEvent* event)
 {
     const QPointer<QObject> to(receiver);
@@ -39,8 +54,9 @@ Delivery deliveryOf(QObject* receiver, const QEvent* event)
         const auto* m = static_cast<const QMouseEvent*>(event);
         return [to, type = m->type(), local = m->position(), scene = m->scenePosition(),
                 global = m->globalPosition(), button = m->button(), buttons = m->buttons(),
-                modifiers = m->modifiers(), device = m->pointingDevice(), time = m->timestamp()] {
-            QMouseEvent again(type, local, scene, global, button, buttons, modifiers, device);
+                modifiers = m->modifiers(), device = KeptDevice(m->pointingDevice()),
+                time = m->timestamp()] {
+            QMouseEvent again(type, local, scene, global, button, buttons, modifiers, device.get());
             again.setTimestamp(time);
             if (to)
                 QCoreApplication::sendEvent(to, &again);
@@ -50,10 +66,10 @@ Delivery deliveryOf(QObject* receiver, const QEvent* event)
         const auto* w = static_cast<const QWheelEvent*>(event);
         return [to, local = w->position(), global = w->globalPosition(), pixels = w->pixelDelta(),
                 angle = w->angleDelta(), buttons = w->buttons(), modifiers = w->modifiers(),
-                phase = w->phase(), inverted = w->inverted(), device = w->pointingDevice(),
-                time = w->timestamp()] {
+                phase = w->phase(), inverted = w->inverted(),
+                device = KeptDevice(w->pointingDevice()), time = w->timestamp()] {
             QWheelEvent again(local, global, pixels, angle, buttons, modifiers, phase, inverted,
-                              Qt::MouseEventNotSynthesized, device);
+                              Qt::MouseEventNotSynthesized, device.get());
             again.setTimestamp(time);
             if (to)
                 QCoreApplication::sendEvent(to, &again);
@@ -62,8 +78,8 @@ Delivery deliveryOf(QObject* receiver, const QEvent* event)
     if (event->type() == QEvent::Enter) {
         const auto* e = static_cast<const QEnterEvent*>(event);
         return [to, local = e->position(), scene = e->scenePosition(), global = e->globalPosition(),
-                device = e->pointingDevice()] {
-            QEnterEvent again(local, scene, global, device);
+                device = KeptDevice(e->pointingDevice())] {
+            QEnterEvent again(local, scene, global, device.get());
             if (to)
                 QCoreApplication::sendEvent(to, &again);
         };

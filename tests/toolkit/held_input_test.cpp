@@ -6,6 +6,7 @@
 #include <QEventLoop>
 #include <QPushButton>
 #include <QTimer>
+#include <QWheelEvent>
 #include <QWidget>
 #include <QWindow>
 #include <qpa/qwindowsysteminterface.h>
@@ -13,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "toolkit/events.h"
 #include "toolkit/held_input.h"
@@ -117,6 +119,33 @@ TEST(HeldInput, ADialogOpenedWhileAnsweringTakesItsInput)
     tk::AnswerWindowSystem();
     ASSERT_TRUE(opened) << "the timer did not fire while the window system was answered";
     EXPECT_EQ(dialog.clicks, "L") << "the dialog's click was held until it closed";
+}
+
+// The wheel turns a widget is given, in order.
+struct WheelTurns : QObject {
+    std::vector<int> deltas;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Wheel)
+            deltas.push_back(static_cast<QWheelEvent*>(event)->angleDelta().y());
+        return false;
+    }
+};
+
+TEST(HeldInput, WheelTurnsComeWithTheirDeltasInOrder)
+{
+    TwoButtons w;
+    WheelTurns turns;
+    w.left->installEventFilter(&turns);
+    QWindow* handle = w.window.windowHandle();
+    const QPointF at(w.left->geometry().center());
+    for (int notch : {120, 240, -360})
+        QWindowSystemInterface::handleWheelEvent(handle, at, handle->mapToGlobal(at), QPoint(),
+                                                 QPoint(0, notch));
+    tk::AnswerWindowSystem();
+    EXPECT_TRUE(turns.deltas.empty()) << "a wheel turn reached the widget while holding";
+    tk::DoEvents();
+    EXPECT_EQ(turns.deltas, (std::vector<int>{120, 240, -360}));
 }
 
 TEST(HeldInput, AHandlersOwnYieldDeliversTheNextClick)
